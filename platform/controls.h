@@ -1,0 +1,82 @@
+// The controls a form is made of, as the window's logic sees them. Each backend realises them
+// (win32/ with real windows, fake/ for the unit tests). Events are raised synchronously, as on
+// Windows: assigning a text raises Change before SetText returns.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+using Event = std::function<void()>;
+
+// Left, top, width, height in twips (1/1440 inch), relative to the container.
+struct Bounds {
+  int left, top, width, height;
+};
+
+class Frame {
+ public:
+  virtual ~Frame() = default;
+};
+
+// A single-line text box. Texts are UTF-8.
+class TextBox {
+ public:
+  virtual ~TextBox() = default;
+  virtual std::string Text() const = 0;
+  virtual void SetText(std::string_view text) = 0;
+
+  Event Change;     // after every change of the text, by the user or by code
+  Event GotFocus;   // another control of the form gave it the focus
+  Event LostFocus;  // another control of the form took the focus
+};
+
+// A drop-down list the user can only select from.
+class ComboList {
+ public:
+  virtual ~ComboList() = default;
+  virtual std::string Text() const = 0;  // the selected entry, or empty
+  virtual void AddItem(std::string_view text, int index) = 0;
+  virtual void SetListIndex(int index) = 0;
+};
+
+// How precisely a timer must keep its period; decides what the backend pays for it.
+enum class TimerUse { Poll, Clock };
+
+class Timer {
+ public:
+  virtual ~Timer() = default;
+  virtual int Interval() const = 0;
+  virtual void SetInterval(int milliseconds) = 0;  // a running period starts over
+  virtual bool Enabled() const = 0;
+  virtual void SetEnabled(bool enabled) = 0;
+
+  Event Tick;
+};
+
+// A box with a persistent image: what is drawn into hDC() stays and is repainted from memory.
+class PictureBox {
+ public:
+  virtual ~PictureBox() = default;
+  virtual std::uintptr_t hDC() const = 0;
+
+  Event Click;
+};
+
+// Creates a form's window and controls. Controls are created in tab order; the builder keeps
+// them alive as long as the form exists.
+class FormBuilder {
+ public:
+  virtual ~FormBuilder() = default;
+  virtual void SetForm(std::string_view caption, int clientWidth, int clientHeight) = 0;
+  virtual Frame& AddFrame(const Bounds& bounds, std::string_view caption) = 0;
+  virtual TextBox& AddTextBox(const Frame& container, const Bounds& bounds, std::string_view text) = 0;
+  virtual ComboList& AddComboList(const Frame& container, const Bounds& bounds) = 0;
+  virtual PictureBox& AddPictureBox(const Bounds& bounds, std::string_view toolTip) = 0;
+  virtual Timer& AddTimer(int interval, bool enabled, TimerUse use) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Tapwing needs.
+# Idempotent and non-interactive; run as root on Debian 12. Safe to call before every build.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ libgtest-dev
+  g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686
+  wine wine32:i386
+  xvfb xdotool x11-utils imagemagick icoutils fonts-wqy-microhei
+  locales zip file procps python3
+)
+
+missing() {
+  local p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
+  done
+}
+
+if [ "$(id -u)" -ne 0 ] && [ -n "$(missing)" ]; then
+  echo "setup: missing packages and not root: $(missing | tr '\n' ' ')" >&2
+  exit 1
+fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  rm -f /var/lib/apt/lists/lock.updated
+fi
+
+todo=$(missing)
+if [ -n "$todo" ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  # shellcheck disable=SC2086
+  apt-get install -y -q --no-install-recommends $todo
+fi

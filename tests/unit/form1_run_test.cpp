@@ -1,0 +1,248 @@
+// The hotkey poll and the clicking run.
+#include <string>
+#include <vector>
+
+#include "form1_fixture.h"
+#include "window/form1_texts.h"
+
+using form1_texts::kActions;
+using form1_texts::kDelays;
+using Calls = std::vector<std::string>;
+
+class RunTest : public Form1Test {
+ protected:
+  void SetPoint(const char* x, const char* y) {
+    text1().SetText(x);
+    text2().SetText(y);
+  }
+  void Start() { Poll({{F5, 0x8001}}); }
+};
+
+TEST_F(RunTest, OnlyDownAndPressedSinceLastPollTriggers) {
+  SetPoint("10", "20");
+  for (std::uint16_t state : {0x8000, 0x0001, 0x0000, 0xFFFF, 0x8003, 0x8801, 0xC001}) {
+    Poll({{F5, state}});
+    EXPECT_FALSE(timer2().Enabled()) << std::hex << state;
+  }
+  Poll({{F5, 0x8001}});
+  EXPECT_TRUE(timer2().Enabled());
+}
+
+TEST_F(RunTest, EveryPollQueriesF7ThenF5ThenF6) {
+  Poll({});
+  Poll({{F7, 0x8001}, {F5, 0x8001}, {F6, 0x8001}});
+  EXPECT_EQ(keyboard.Queries(), (std::vector<int>{F7, F5, F6, F7, F5, F6}));
+}
+
+TEST_F(RunTest, OnePollSeeingF5AndF6HandlesBothAndEndsIdle) {
+  SetPoint("10", "20");
+  Poll({{F5, 0x8001}, {F6, 0x8001}});
+  EXPECT_FALSE(timer2().Enabled());
+  EXPECT_EQ(timer2().Interval(), 0);
+  EXPECT_EQ(timer2().Starts(), 1);  // it did start before F6 stopped it
+}
+
+TEST_F(RunTest, CaptureAndStartInOnePollRunsAtTheCapturedPoint) {
+  object.cursorX = -1280;
+  object.cursorY = 77;
+  Poll({{F7, 0x8001}, {F5, 0x8001}});
+  EXPECT_EQ(text1().Text(), "-1280");
+  EXPECT_EQ(text2().Text(), "77");
+  EXPECT_TRUE(system.messages.empty());
+  ASSERT_TRUE(timer2().Fire());
+  EXPECT_EQ(object.calls, (Calls{"read", "move -1280,77"}));
+}
+
+TEST_F(RunTest, F5WithEitherFieldNotANumberShowsOneMessageAndStartsNothing) {
+  for (auto [x, y] : {std::pair{"X坐标", "20"}, {"10", "Y坐标"}, {"", "20"}, {"10", ""}, {"X坐标", "Y坐标"}}) {
+    SetPoint(x, y);
+    system.messages.clear();
+    Start();
+    EXPECT_FALSE(timer2().Enabled()) << x << "," << y;
+    EXPECT_EQ(system.messages, (std::vector<fake::Message>{{"坐标不能为空", "提示:"}}));
+  }
+}
+
+TEST_F(RunTest, F5WithABadFieldDuringARunKeepsTheOldPeriod) {
+  SetPoint("10", "20");
+  combo3().SetListIndex(2);
+  Start();
+  text1().SetText("X坐标");
+  combo3().SetListIndex(0);
+  Start();
+  EXPECT_TRUE(timer2().Enabled());
+  EXPECT_EQ(timer2().Interval(), 100);
+  EXPECT_EQ(system.messages.size(), 1u);
+}
+
+TEST_F(RunTest, F5TakesThePeriodOfEveryDelayEntry) {
+  const int periods[] = {10, 50, 100, 500, 1000, 5000, 10000};
+  SetPoint("1", "2");
+  for (int i = 0; i < 7; ++i) {
+    combo3().SetListIndex(i);
+    const int starts = timer2().Starts();
+    Start();
+    EXPECT_EQ(timer2().Interval(), periods[i]) << kDelays[i];
+    EXPECT_TRUE(timer2().Enabled());
+    EXPECT_GT(timer2().Starts(), starts);  // each F5 starts the period over
+  }
+}
+
+TEST_F(RunTest, ThePeriodIsReadOnlyAtF5) {
+  SetPoint("1", "2");
+  combo3().SetListIndex(6);
+  Start();
+  combo3().SetListIndex(1);
+  ASSERT_TRUE(timer2().Fire());
+  EXPECT_EQ(timer2().Interval(), 10000);
+  Start();
+  EXPECT_EQ(timer2().Interval(), 50);
+}
+
+TEST_F(RunTest, F6StopsAndIsHarmlessWhenIdle) {
+  Poll({{F6, 0x8001}});
+  EXPECT_FALSE(timer2().Enabled());
+  SetPoint("1", "2");
+  Start();
+  Poll({{F6, 0x8001}});
+  EXPECT_FALSE(timer2().Running());
+  EXPECT_EQ(timer2().Interval(), 0);
+  EXPECT_FALSE(timer2().Fire());
+}
+
+TEST_F(RunTest, EachActionMovesThenPerformsItsOneCall) {
+  const char* expected[] = {nullptr, "ClickLeft", "DoubleClickLeft", "ClickRight", "ClickMiddle", "WheelUp", "WheelDown"};
+  SetPoint("300", "400");
+  Start();
+  for (int i = 0; i < 7; ++i) {
+    object.calls.clear();
+    combo2().SetListIndex(i);
+    ASSERT_TRUE(timer2().Fire());
+    Calls calls{"move 300,400"};
+    if (expected[i] != nullptr) calls.push_back(expected[i]);
+    EXPECT_EQ(object.calls, calls) << kActions[i];
+  }
+}
+
+TEST_F(RunTest, CoordinatesAndActionAreReadInEveryTick) {
+  SetPoint("1", "2");
+  Start();
+  ASSERT_TRUE(timer2().Fire());
+  SetPoint("3", "4");
+  combo2().SetListIndex(1);
+  ASSERT_TRUE(timer2().Fire());
+  EXPECT_EQ(object.calls, (Calls{"move 1,2", "move 3,4", "ClickLeft"}));
+}
+
+TEST_F(RunTest, FractionsRoundHalfToEven) {
+  SetPoint("12.5", "13.5");
+  Start();
+  ASSERT_TRUE(timer2().Fire());
+  SetPoint("-0.5", "2.5000001");
+  ASSERT_TRUE(timer2().Fire());
+  EXPECT_EQ(object.calls, (Calls{"move 12,14", "move 0,3"}));
+}
+
+TEST_F(RunTest, ATickWithAFieldNotUsableIsSkippedAndTheRunGoesOn) {
+  SetPoint("5", "6");
+  combo2().SetListIndex(1);
+  Start();
+  for (const char* bad : {"", "X坐标", "99999999999", "2147483647.5"}) {
+    object.calls.clear();
+    text1().SetText(bad);
+    ASSERT_TRUE(timer2().Fire());
+    EXPECT_TRUE(object.calls.empty()) << bad;
+  }
+  text1().SetText("-2147483648.5");  // rounds to even, inside the range
+  ASSERT_TRUE(timer2().Fire());
+  EXPECT_EQ(object.calls, (Calls{"move -2147483648,6", "ClickLeft"}));
+  EXPECT_TRUE(timer2().Running());
+  EXPECT_TRUE(system.messages.empty());
+}
+
+TEST_F(RunTest, CaptureWritesDecimalTextAndRaisesTheFieldChecks) {
+  object.cursorX = 1919;
+  object.cursorY = -3;
+  Poll({{F7, 0x8001}});
+  EXPECT_EQ(text1().Text(), "1919");
+  EXPECT_EQ(text2().Text(), "-3");
+  EXPECT_TRUE(system.messages.empty());
+  Poll({{F7, 0x8001}});  // the captured values are emptied before each read
+  EXPECT_EQ(object.calls, (Calls{"read", "read"}));
+  EXPECT_EQ(factory.creations, 1);
+}
+
+TEST_F(RunTest, AnUnknownActionTextOnlyMoves) {
+  // The list cannot show such a text; the run must still not click.
+  combo2().AddItem("左键单击 ", 7);
+  combo2().SetListIndex(7);
+  SetPoint("1", "1");
+  Start();
+  ASSERT_TRUE(timer2().Fire());
+  EXPECT_EQ(object.calls, (Calls{"move 1,1"}));
+}
+
+TEST_F(RunTest, AComponentThatCannotBeCreatedStopsTheRunWithOneMessage) {
+  factory.failure = static_cast<std::int32_t>(0x80040154);
+  SetPoint("1", "2");
+  Start();
+  ASSERT_TRUE(timer2().Fire());
+  EXPECT_FALSE(timer2().Running());
+  ASSERT_EQ(system.messages.size(), 1u);
+  EXPECT_EQ(system.messages[0].title, "提示:");
+  EXPECT_NE(system.messages[0].prompt.find("0x80040154"), std::string::npos);
+  EXPECT_FALSE(timer2().Fire());
+
+  Poll({{F7, 0x8001}});  // each later attempt tries again: one message per attempt
+  EXPECT_EQ(system.messages.size(), 2u);
+  EXPECT_EQ(text1().Text(), "1");
+
+  factory.failure = 0;
+  Start();
+  ASSERT_TRUE(timer2().Fire());
+  EXPECT_EQ(factory.creations, 1);
+  EXPECT_EQ(object.calls, (Calls{"move 1,2"}));
+}
+
+TEST_F(RunTest, AFailingOperationStopsTheRunBeforeItsMessageAndReleasesTheObject) {
+  SetPoint("1", "2");
+  Start();
+  ASSERT_TRUE(timer2().Fire());
+  object.status = static_cast<std::int32_t>(0x80004005);
+  bool runningWhileShown = true;
+  system.whileMessageOpen = [&](const fake::Message&) { runningWhileShown = timer2().Running(); };
+  EXPECT_TRUE(timer2().Fire());
+  EXPECT_FALSE(runningWhileShown);
+  EXPECT_EQ(system.messages.size(), 1u);
+  EXPECT_EQ(object.references, 0);
+}
+
+TEST_F(RunTest, TheMessageBoxOfF5LetsThePollGoOn) {
+  // While the box is open the modal loop still polls: F6 there stops the run.
+  SetPoint("1", "2");
+  Start();
+  text2().SetText("");
+  system.whileMessageOpen = [&](const fake::Message&) {
+    system.whileMessageOpen = nullptr;
+    Poll({{F6, 0x8001}});
+  };
+  Start();
+  EXPECT_FALSE(timer2().Enabled());
+}
+
+TEST_F(RunTest, TheObjectIsCreatedOnceAndReleasedWithTheWindow) {
+  {
+    fake::FormBuilder ui2;
+    Form1 other{ui2, system};
+    other.FillLists();
+    other.Text1.SetText("1");
+    other.Text2.SetText("2");
+    keyboard.Queue(F5, 0x8001);
+    other.Timer1_Timer();
+    other.Timer2_Timer();
+    other.Timer2_Timer();
+    EXPECT_EQ(factory.creations, 1);
+    EXPECT_EQ(object.references, 1);
+  }
+  EXPECT_EQ(object.references, 0);
+}

@@ -1,0 +1,118 @@
+// The window's design, its lists, the about prompt, and the start-up sequence.
+#include <string>
+#include <vector>
+
+#include "banner/module1.h"
+#include "form1_fixture.h"
+#include "gdiplus_recorder.h"
+#include "platform/text.h"
+#include "window/form1_texts.h"
+
+using Messages = std::vector<fake::Message>;
+
+TEST_F(Form1Test, ControlsAreCreatedInTabOrderWithTheirDesign) {
+  EXPECT_EQ(ui.caption, "Tapwing");
+  EXPECT_EQ(ui.clientWidth, 3510);
+  EXPECT_EQ(ui.clientHeight, 1740);
+  ASSERT_EQ(ui.placed.size(), 6u);
+  const auto& p = ui.placed;
+  EXPECT_EQ(p[0].kind, "frame");
+  EXPECT_EQ(p[0].text, "F7获取坐标,F5开始,F6结束");
+  const std::vector<std::string> kinds{p[1].kind, p[2].kind, p[3].kind, p[4].kind, p[5].kind};
+  EXPECT_EQ(kinds, (std::vector<std::string>{"combo", "combo", "text", "text", "picture"}));
+  EXPECT_EQ(p[1].bounds.top, 1080);  // Combo3 first
+  EXPECT_EQ(p[3].text, "Y坐标");     // then Combo2, Text2
+  EXPECT_EQ(p[4].text, "X坐标");
+  EXPECT_EQ(p[4].bounds.left, 360);
+  EXPECT_EQ(p[5].text, "Korva,korva@tapwing.example");
+  EXPECT_EQ(timer1().Interval(), 10);
+  EXPECT_TRUE(timer1().Enabled());
+  EXPECT_EQ(timer1().Use(), platform::TimerUse::Poll);
+  EXPECT_FALSE(timer2().Enabled());
+  EXPECT_EQ(timer2().Interval(), 0);
+  EXPECT_EQ(timer2().Use(), platform::TimerUse::Clock);
+}
+
+TEST_F(Form1Test, FillListsGivesBothListsTheirEntriesInOrderWithTheFirstSelected) {
+  EXPECT_EQ(combo2().Items(), (std::vector<std::string>{"无动作", "左键单击", "左键双击", "右键单击", "中键单击",
+                                                         "滚轮向上", "滚轮向下"}));
+  EXPECT_EQ(combo3().Items(), (std::vector<std::string>{"延时10MS", "延时50MS", "延时100MS", "延时500MS",
+                                                         "延时1000MS", "延时5000MS", "延时10000MS"}));
+  EXPECT_EQ(combo2().Text(), "无动作");
+  EXPECT_EQ(combo3().Text(), "延时10MS");
+}
+
+TEST(DelayEntries, DroppingTwoCharactersAtEachEndLeavesThePeriodDigits) {
+  const char* digits[] = {"10", "50", "100", "500", "1000", "5000", "10000"};
+  for (int i = 0; i < 7; ++i) {
+    const auto entry = form1_texts::kDelays[i];
+    EXPECT_EQ(platform::MidChars(entry, 2, platform::CountChars(entry) - 4), digits[i]);
+  }
+}
+
+TEST_F(Form1Test, ClickingThePictureShowsTheAboutPromptEveryTime) {
+  form.Picture1.Click();
+  form.Picture1.Click();
+  const fake::Message about{"    korva@tapwing.example    ", "作者:Korva"};
+  EXPECT_EQ(system.messages, (Messages{about, about}));
+  EXPECT_EQ(text1().Text(), "X坐标");
+}
+
+class StartupTest : public ::testing::Test {
+ protected:
+  fake::Bindings bindings;
+  GdiPlusRecorder gdiplus{bindings};
+  fake::FormBuilder ui;
+  fake::Services system;
+  Form1 form{ui, system};
+};
+
+TEST_F(StartupTest, RegistersAttachesDrawsAndFillsInThatOrder) {
+  static std::vector<std::string>* log;
+  log = &gdiplus.calls;
+  using AttachFn = int(TW_STDCALL*)(const char*, const char*);
+  bindings.Add("KorvaSkin.dll", "KorvaSkin_AttachEx", static_cast<AttachFn>([](const char* file, const char* key) {
+    log->push_back(std::string("AttachEx ") + file + "|" + key);
+    return 1;
+  }));
+  system.appPath = "C:\\Program Files\\A & B 连点";
+  form.Form_Load();
+
+  ASSERT_EQ(system.started.size(), 1u);
+  EXPECT_EQ(system.started[0].first, "cmd.exe");
+  EXPECT_EQ(system.started[0].second, "cmd /c RegSvr32 /s \"C:\\Program Files\\A & B 连点\\korva.dll\"");
+  ASSERT_GE(gdiplus.calls.size(), 2u);
+  EXPECT_EQ(gdiplus.calls[0], "AttachEx C:\\Program Files\\A & B 连点\\Korva.Skin|");
+  EXPECT_EQ(gdiplus.calls[1], "GdiplusStartup v1");
+  EXPECT_EQ(gdiplus.shortPathAsked, "C:\\Program Files\\A & B 连点\\Tapwing.PNG");
+  EXPECT_EQ(gdiplus.hdc, fake::PictureBox::kDC);
+  EXPECT_EQ(system.appPathReads, 3);  // fetched afresh for each step
+  EXPECT_EQ(Fake<fake::ComboList>(form.Combo3).Text(), "延时10MS");
+  EXPECT_EQ(system.ends, 0);
+  // System libraries come from the system directory; the skin also from the program folder.
+  for (const auto& [name, search] : bindings.Requests())
+    EXPECT_EQ(search == platform::Search::ProgramThenSystem, name.starts_with("KorvaSkin.dll")) << name;
+}
+
+TEST_F(StartupTest, ASecondCopyEndsAtOnceDoingNothing) {
+  system.prevInstance = true;
+  form.Form_Load();
+  EXPECT_EQ(system.ends, 1);
+  EXPECT_TRUE(system.started.empty());
+  EXPECT_TRUE(gdiplus.calls.empty());
+  EXPECT_TRUE(Fake<fake::ComboList>(form.Combo2).Items().empty());
+}
+
+TEST_F(StartupTest, WithoutTheSkinLibraryTheProgramStartsUnskinnedAndSilently) {
+  form.Form_Load();
+  EXPECT_TRUE(system.messages.empty());
+  EXPECT_EQ(gdiplus.calls.front(), "GdiplusStartup v1");
+  EXPECT_EQ(Fake<fake::ComboList>(form.Combo2).Text(), "无动作");
+}
+
+TEST_F(StartupTest, AtADriveRootTheFileNamesAreNotDoubleSeparated) {
+  system.appPath = "D:\\";
+  form.Form_Load();
+  EXPECT_EQ(system.started[0].second, "cmd /c RegSvr32 /s \"D:\\korva.dll\"");
+  EXPECT_EQ(gdiplus.shortPathAsked, "D:\\Tapwing.PNG");
+}

@@ -1,0 +1,88 @@
+// Form1's design, its start-up and its lists.
+#include "window/form1.h"
+
+#include <string>
+
+#include "banner/module1.h"
+#include "platform/errors.h"
+#include "platform/skin.h"
+#include "window/form1_texts.h"
+
+using namespace form1_texts;
+using platform::Bounds;
+
+namespace {
+
+platform::FormBuilder& DesignForm(platform::FormBuilder& ui) {
+  ui.SetForm(kCaption, 3510, 1740);
+  return ui;
+}
+
+std::string JoinTexts(std::string_view a, std::string_view b, std::string_view c = {}) {
+  std::string text;
+  text.reserve(a.size() + b.size() + c.size());
+  return text.append(a).append(b).append(c);
+}
+
+}  // namespace
+
+Form1::Form1(platform::FormBuilder& ui, platform::Services& system)
+    : Timer2(DesignForm(ui).AddTimer(0, false, platform::TimerUse::Clock)),
+      Timer1(ui.AddTimer(10, true, platform::TimerUse::Poll)),
+      Frame1(ui.AddFrame(Bounds{1058, 60, 2415, 1575}, kLegend)),
+      Combo3(ui.AddComboList(Frame1, Bounds{360, 1080, 1635, 300})),
+      Combo2(ui.AddComboList(Frame1, Bounds{360, 660, 1635, 300})),
+      Text2(ui.AddTextBox(Frame1, Bounds{1440, 300, 555, 270}, kPlaceholderY)),
+      Text1(ui.AddTextBox(Frame1, Bounds{360, 300, 555, 270}, kPlaceholderX)),
+      Picture1(ui.AddPictureBox(Bounds{38, 60, 915, 1575}, JoinTexts("Korva,", kContact))),
+      system_(system) {
+  Picture1.Click = [this] { Picture1_Click(); };
+  Text1.Change = [this] { Text1_Change(); };
+  Text1.GotFocus = [this] { Text1_GotFocus(); };
+  Text1.LostFocus = [this] { Text1_LostFocus(); };
+  Text2.Change = [this] { Text2_Change(); };
+  Text2.GotFocus = [this] { Text2_GotFocus(); };
+  Text2.LostFocus = [this] { Text2_LostFocus(); };
+  Timer1.Tick = [this] { Timer1_Timer(); };
+  Timer2.Tick = [this] { Timer2_Timer(); };
+}
+
+// The component object goes with the window.
+Form1::~Form1() = default;
+
+void Form1::Form_Load() {
+  if (system_.PrevInstance()) {
+    system_.End();
+    return;
+  }
+
+  // Quoted: unquoted, a folder with a space fails and one with "&" would run a second command.
+  system_.StartHidden("cmd.exe", JoinTexts("cmd /c RegSvr32 /s \"", ProgramFile("\\korva.dll"), "\""));
+
+  try {
+    platform::AttachSkin(ProgramFile("\\Korva.Skin"), "");
+  } catch (const platform::BindError&) {
+    // The skin is cosmetic: without its library the window keeps the system's look.
+  }
+
+  Module1::DrawImageFile(ProgramFile("\\Tapwing.PNG"), Picture1.hDC(), 0, -10);
+  FillLists();
+}
+
+void Form1::FillLists() {
+  for (int index = 0; index < static_cast<int>(kActions.size()); ++index)
+    Combo2.AddItem(kActions[index], index);
+  Combo2.SetListIndex(0);
+  for (int index = 0; index < static_cast<int>(kDelays.size()); ++index)
+    Combo3.AddItem(kDelays[index], index);
+  Combo3.SetListIndex(0);
+}
+
+void Form1::Picture1_Click() { system_.MsgBox(JoinTexts("    ", kContact, "    "), kAboutTitle); }
+
+std::string Form1::ProgramFile(std::string_view name) {
+  std::string folder = system_.AppPath();
+  // At a drive root the folder already ends in the separator.
+  if (!folder.empty() && folder.back() == '\\') name.remove_prefix(1);
+  return folder.append(name);
+}

@@ -1,0 +1,56 @@
+// Form1: Tapwing's only window. It holds the controls, fills the two lists, and handles the ten
+// control events: start-up, the about prompt, the coordinate fields, the hotkey poll and the
+// clicking run. The code is portable; the platform raises the events on the window's thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "automation/input_driver.h"
+#include "platform/controls.h"
+#include "platform/services.h"
+
+class Form1 {
+ public:
+  Form1(platform::FormBuilder& ui, platform::Services& system);
+  ~Form1();
+
+  void Form_Load();
+  void Picture1_Click();
+  void Text1_Change();
+  void Text1_GotFocus();
+  void Text1_LostFocus();
+  void Text2_Change();
+  void Text2_GotFocus();
+  void Text2_LostFocus();
+  void Timer1_Timer();
+  void Timer2_Timer();
+
+  void FillLists();
+
+  // Controls, created in this order: the tab order.
+  platform::Timer& Timer2;
+  platform::Timer& Timer1;
+  platform::Frame& Frame1;
+  platform::ComboList& Combo3;
+  platform::ComboList& Combo2;
+  platform::TextBox& Text2;
+  platform::TextBox& Text1;
+  platform::PictureBox& Picture1;
+
+ private:
+  void CaptureCursor();
+  void StartRun();
+  void StopRun();
+  void PerformAction(std::string_view action);
+  void EnsureDriver();
+  void ReportDriverFailure(std::int32_t status);
+  void CheckCoordinate(platform::TextBox& field, std::string_view placeholder);
+  std::string ProgramFile(std::string_view name);
+
+  platform::Services& system_;
+  std::unique_ptr<automation::InputDriver> driver;
+  automation::Variant capturedX{};
+  automation::Variant capturedY{};
+};
