@@ -71,13 +71,25 @@ void ComboListControl::AddItem(std::string_view text, int index) {
 void ComboListControl::SetListIndex(int index) { SendMessageW(Handle(), CB_SETCURSEL, index, 0); }
 
 // The designed height is the closed box's; the window itself also spans the dropped-down list.
+// How much edge the box draws around its item differs between systems, so measure it. (Wine
+// keeps a font-based minimum: 22 pixels with its CJK font at 9 points.)
 void ComboListControl::Place(UINT dpi) {
   const RECT r = Placement(dpi);
   const int boxHeight = r.bottom - r.top;
-  const int itemHeight = boxHeight - 6;  // the box draws a 3-pixel edge above and below the item
-  SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), itemHeight);
-  SendMessageW(Handle(), CB_SETITEMHEIGHT, 0, itemHeight);
+  const auto setItemHeight = [this](int height) {
+    SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height);
+    SendMessageW(Handle(), CB_SETITEMHEIGHT, 0, height);
+  };
+  int itemHeight = boxHeight - 6;
+  setItemHeight(itemHeight);
   MoveWindow(Handle(), r.left, r.top, r.right - r.left, boxHeight + 8 * itemHeight, TRUE);
+  RECT shown;
+  GetWindowRect(Handle(), &shown);
+  if (const int excess = (shown.bottom - shown.top) - boxHeight; excess != 0 && itemHeight - excess > 0) {
+    itemHeight -= excess;
+    setItemHeight(itemHeight);
+    MoveWindow(Handle(), r.left, r.top, r.right - r.left, boxHeight + 8 * itemHeight, TRUE);
+  }
 }
 
 void PictureBoxControl::RegisterClass(HINSTANCE instance) {
