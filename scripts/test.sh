@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 cmake --preset win32
-cmake --build --preset win32
+cmake --build --preset win32 --target all release
 cmake --preset native
 cmake --build --preset native
 ctest --preset native
