@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686
   wine wine32:i386
   xvfb xdotool x11-utils imagemagick icoutils fonts-wqy-microhei
-  locales zip file procps python3 fonts-dejavu-core
+  locales zip file procps python3 fonts-dejavu-core fonts-wine
 )
 
 missing() {

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Builds Tapwing.exe and runs it under Wine, as on a Chinese Windows (code page 936).
+#
+#   scripts/run.sh [--no-build] [--xvfb] [-- arguments for Tapwing.exe]
+#
+# Uses $DISPLAY when it is set and reachable, otherwise (or with --xvfb) a private Xvfb
+# whose display number is printed. The Wine prefix persists in
+# ${XDG_DATA_HOME:-~/.local/share}/tapwing/wineprefix and is made on first use by
+# scripts/wine-prefix.sh, the same preparation the e2e tests use.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=1
+force_xvfb=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --no-build) build=0 ;;
+    --xvfb) force_xvfb=1 ;;
+    --) shift; break ;;
+    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
+    *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+if [ "$build" = 1 ]; then
+  bash "$root/scripts/setup.sh"
+  (cd "$root" && cmake --preset win32 && cmake --build --preset win32)
+fi
+exe=$root/build/win32/Tapwing/Tapwing.exe
+[ -f "$exe" ] || { echo "run.sh: $exe not found; build with cmake --preset win32 && cmake --build --preset win32" >&2; exit 1; }
+
+data=${XDG_DATA_HOME:-$HOME/.local/share}/tapwing
+prefix=$data/wineprefix
+locdir=$data/locale
+
+xvfb_pid=""
+cleanup() {
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+
+if [ "$force_xvfb" = 0 ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  # A window manager announces itself on the root window; without one, Wine must not
+  # leave its windows to a manager (see wine-prefix.sh).
+  if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+    mode=managed
+  else
+    mode=unmanaged
+  fi
+  echo "run.sh: using display $DISPLAY ($mode windows)"
+else
+  fifo=$(mktemp -u "${TMPDIR:-/tmp}/tapwing-xvfb.XXXXXX")
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$fifo" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  read -r -t 15 number <"$fifo" || { echo "run.sh: Xvfb did not start" >&2; rm -f "$fifo"; exit 1; }
+  rm -f "$fifo"
+  export DISPLAY=:$number
+  mode=unmanaged
+  cat <<EOF
+run.sh: Tapwing runs on its own Xvfb display $DISPLAY (PID $xvfb_pid), ended when Tapwing exits.
+  screenshot:   DISPLAY=$DISPLAY import -window root /tmp/tapwing.png
+  send keys:    DISPLAY=$DISPLAY xdotool key F7
+EOF
+fi
+
+if [ ! -f "$prefix/system.reg" ]; then
+  echo "run.sh: making the Wine prefix $prefix (once, ~15 s)"
+  bash "$root/scripts/wine-prefix.sh" create "$prefix" "$locdir" "$mode"
+  echo "$mode" >"$prefix/.tapwing-window-mode"
+elif [ "$(cat "$prefix/.tapwing-window-mode" 2>/dev/null)" != "$mode" ]; then
+  bash "$root/scripts/wine-prefix.sh" window-mode "$prefix" "$locdir" "$mode"
+  echo "$mode" >"$prefix/.tapwing-window-mode"
+fi
+bash "$root/scripts/wine-prefix.sh" locale "$locdir"
+
+# Passed with env rather than exported: this shell itself cannot load the private locale.
+wine_env=()
+while IFS= read -r line; do wine_env+=("$line"); done < <(bash "$root/scripts/wine-prefix.sh" env "$prefix" "$locdir")
+cd "$(dirname "$exe")"
+env "${wine_env[@]}" wine "$exe" "$@"

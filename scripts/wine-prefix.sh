@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Prepares Wine prefixes for running Tapwing.exe as on a Chinese Windows; shared by
+# scripts/run.sh and the end-to-end test harness so both run the program the same way.
+#
+#   wine-prefix.sh locale DIR                     zh_CN.UTF-8 into DIR (a private LOCPATH)
+#   wine-prefix.sh env PREFIX [LOCDIR]            the variables Wine needs, as NAME=VALUE lines
+#   wine-prefix.sh create PREFIX LOCDIR [MODE]    a new prefix; MODE managed|unmanaged
+#   wine-prefix.sh window-mode PREFIX LOCDIR MODE switch an existing prefix
+#
+# unmanaged (Managed=N, Decorated=N, UseTakeFocus=N) is for X servers without a window
+# manager, such as the tests' Xvfb: there Wine's managed windows stall their thread ~2 s on
+# every unmap, Wine must draw the caption itself, and only with UseTakeFocus=N does giving a
+# window the X focus (xdotool windowfocus) also make it Wine's foreground window; by default
+# Wine waits for the window manager's WM_TAKE_FOCUS. With a window manager, managed is the
+# natural choice.
+set -euo pipefail
+
+die() { echo "wine-prefix: $*" >&2; exit 1; }
+
+# Wine takes its ANSI code page from the Unix locale: zh_CN.UTF-8 gives 936.
+locale_name=zh_CN.UTF-8
+
+build_locale() {
+  local dir=$1
+  if [ -f "$dir/$locale_name/LC_CTYPE" ]; then return 0; fi
+  mkdir -p "$dir"
+  # localedef exits 1 on mere warnings; the files it wrote are what counts.
+  localedef -i zh_CN -f UTF-8 "$dir/$locale_name" >/dev/null 2>&1 || true
+  [ -f "$dir/$locale_name/LC_CTYPE" ] || die "localedef could not build $locale_name in $dir"
+}
+
+print_env() {
+  local prefix=$1 locdir=${2:-}
+  # LOCPATH first: a shell exporting these in order must find the locale for LC_ALL.
+  [ -z "$locdir" ] || echo "LOCPATH=$locdir"
+  echo "WINEPREFIX=$prefix"
+  echo "WINEARCH=win32"
+  echo "WINEDEBUG=-all"
+  echo "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d"
+  echo "LANG=$locale_name"
+  echo "LC_ALL=$locale_name"
+}
+
+with_env() {
+  local prefix=$1 locdir=$2
+  shift 2
+  local line args=()
+  while IFS= read -r line; do args+=("$line"); done < <(print_env "$prefix" "$locdir")
+  env "${args[@]}" "$@"
+}
+
+# A .reg file in UTF-16 so that Chinese value names survive any code page.
+reg_file() {
+  local mode=$1 out=$2
+  {
+    printf '\xef\xbb\xbfWindows Registry Editor Version 5.00\r\n\r\n'
+    if [ "$mode" = unmanaged ]; then
+      printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n"Decorated"="N"\r\n"UseTakeFocus"="N"\r\n\r\n'
+    else
+      printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"=-\r\n"Decorated"=-\r\n"UseTakeFocus"=-\r\n\r\n'
+    fi
+    # The Chinese Windows UI fonts, which this machine lacks, map to WenQuanYi Micro Hei
+    # explicitly rather than by whatever fallback fontconfig picks.
+    local hei='WenQuanYi Micro Hei' face
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
+    for face in SimSun NSimSun '宋体' '新宋体' SimHei '黑体' 'Microsoft YaHei' 'Microsoft YaHei UI' '微软雅黑'; do
+      printf '"%s"="%s"\r\n' "$face" "$hei"
+    done
+    printf '\r\n'
+    # Latin UI fonts fall back to the same font for CJK characters.
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\r\n'
+    for face in Tahoma 'Microsoft Sans Serif' 'MS Sans Serif' 'MS Shell Dlg' 'MS Shell Dlg 2' 'Segoe UI' Arial; do
+      printf '"%s"=hex(7):%s\r\n' "$face" "$(multi_sz 'wqy-microhei.ttc,WenQuanYi Micro Hei')"
+    done
+    printf '\r\n'
+  } | iconv -f UTF-8 -t UTF-16LE > "$out"
+}
+
+# REG_MULTI_SZ as the hex(7) list regedit expects: UTF-16LE, each string and the list
+# terminated by a NUL.
+multi_sz() {
+  local s=$1
+  printf '%s\0\0' "$s" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tx1 | tr -s ' \n' ',' \
+    | sed 's/^,//; s/,$//'
+}
+
+apply_registry() {
+  local prefix=$1 locdir=$2 mode=$3
+  local reg
+  reg=$(mktemp "${TMPDIR:-/tmp}/tapwing-prefix.XXXXXX.reg")
+  reg_file "$mode" "$reg"
+  with_env "$prefix" "$locdir" wine regedit /S "Z:${reg//\//\\}"
+  # The registry reaches the files only when the wineserver exits.
+  with_env "$prefix" "$locdir" wineserver -w
+  rm -f "$reg"
+}
+
+create() {
+  local prefix=$1 locdir=$2 mode=${3:-unmanaged}
+  [ ! -e "$prefix/system.reg" ] || die "$prefix already holds a prefix"
+  command -v wine >/dev/null || die "wine is not installed (scripts/setup.sh installs it)"
+  build_locale "$locdir"
+  mkdir -p "$(dirname "$prefix")"
+  # No X display needed: wineboot opens no window when it finishes in time.
+  with_env "$prefix" "$locdir" env -u DISPLAY wineboot -i >/dev/null 2>&1 \
+    || die "wineboot failed for $prefix"
+  apply_registry "$prefix" "$locdir" "$mode"
+  [ -f "$prefix/system.reg" ] || die "wineboot left no registry in $prefix"
+}
+
+cmd=${1:-}
+case "$cmd" in
+  locale) [ $# -eq 2 ] || die "usage: $0 locale DIR"; build_locale "$2" ;;
+  env) [ $# -ge 2 ] || die "usage: $0 env PREFIX [LOCDIR]"; print_env "$2" "${3:-}" ;;
+  create) [ $# -ge 3 ] || die "usage: $0 create PREFIX LOCDIR [managed|unmanaged]"; create "$2" "$3" "${4:-unmanaged}" ;;
+  window-mode)
+    [ $# -eq 4 ] || die "usage: $0 window-mode PREFIX LOCDIR managed|unmanaged"
+    case "$4" in managed|unmanaged) ;; *) die "mode must be managed or unmanaged" ;; esac
+    apply_registry "$2" "$3" "$4"
+    ;;
+  *) die "usage: $0 locale|env|create|window-mode ..." ;;
+esac

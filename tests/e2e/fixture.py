@@ -1,0 +1,73 @@
+#!/usr/bin/env python3
+"""CTest fixture of the e2e tests.
+
+  fixture.py setup    a fresh template prefix (and the zh_CN.UTF-8 locale) for this run
+  fixture.py cleanup  ends what killed tests left running, removes prefixes and sessions
+
+Cleanup ends only processes the sessions recorded in their pids files, and only while the
+PID still runs the program recorded there.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+from harness import config, prefix  # noqa: E402
+
+
+def _cmdline(pid):
+    try:
+        return Path(f"/proc/{pid}/cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
+    except OSError:
+        return None
+
+
+def _end_leftovers(session_dir):
+    pids = session_dir / "pids"
+    if pids.exists():
+        for line in pids.read_text().splitlines():
+            pid, _, name = line.partition(" ")
+            cmd = _cmdline(int(pid))
+            if cmd and name.lower() in cmd.lower():
+                print(f"ending leftover {name} (PID {pid})")
+                try:
+                    os.kill(int(pid), signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+    wine_prefix = session_dir / "prefix"
+    if (wine_prefix / "system.reg").exists():
+        env = prefix.wine_env(wine_prefix)
+        subprocess.run(["wineserver", "-k"], env=env, timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def cleanup(remove_template=True):
+    if config.SESSIONS_DIR.exists():
+        for session_dir in sorted(config.SESSIONS_DIR.iterdir()):
+            _end_leftovers(session_dir)
+            shutil.rmtree(session_dir, ignore_errors=True)
+    if remove_template:
+        shutil.rmtree(config.TEMPLATE_PREFIX, ignore_errors=True)
+
+
+def setup():
+    cleanup(remove_template=False)
+    shutil.rmtree(config.ARTIFACTS_DIR, ignore_errors=True)
+    started = time.monotonic()
+    prefix.ensure_template(fresh=True)
+    print(f"template prefix {config.TEMPLATE_PREFIX} made in {time.monotonic() - started:.1f} s")
+    for exe in (config.PROBE_EXE, config.CLICKTARGET_EXE, config.TAPWING_EXE):
+        if not exe.exists():
+            print(f"note: {exe} is not built; tests that need it will be skipped")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2 or sys.argv[1] not in ("setup", "cleanup"):
+        sys.exit("usage: fixture.py setup|cleanup")
+    setup() if sys.argv[1] == "setup" else cleanup()

@@ -1,0 +1,73 @@
+"""End-to-end harness: the real Tapwing.exe under Wine on a private Xvfb display.
+
+Implemented:
+- a session per test module: Xvfb, a copy of the template prefix (zh_CN.UTF-8, code page
+  936, CJK fonts, unmanaged X windows), a full-screen click target, a persistent probe;
+- window, control, focus and message-box inspection through the probe;
+- keys, typing, clicks and screenshots through xdotool and ImageMagick;
+- bounded polling for everything that happens asynchronously.
+Not possible under Wine on Xvfb: a window manager's behaviour (activation by the WM, the
+real title bar), high-DPI, UIPI, and texts far beyond 64 K characters in an edit control
+(Wine's edit control is quadratic: 64 K chars take ~3 s, 256 K ~50 s, so 1 MB would take
+many minutes). Wine draws the caption itself; its close button shows "r" because the
+Marlett font (Debian package fonts-wine) is not installed.
+"""
+
+import sys
+import traceback
+import unittest
+
+from . import config
+from .probe import Probe, ProbeError
+from .session import Session, install_signal_cleanup
+from .waiting import WaitTimeout, wait_for, wait_stable
+
+SKIPPED_EXIT_CODE = 77  # CTest's SKIP_RETURN_CODE for the e2e tests
+
+__all__ = ["config", "Probe", "ProbeError", "Session", "WaitTimeout", "wait_for", "wait_stable",
+           "main", "require_tapwing", "SKIPPED_EXIT_CODE"]
+
+
+def require_tapwing():
+    """Skips the calling module (setUpModule) when Tapwing.exe has not been built."""
+    if not config.TAPWING_EXE.exists():
+        raise unittest.SkipTest(f"{config.TAPWING_EXE} not built yet "
+                                "(cmake --preset win32 && cmake --build --preset win32)")
+
+
+class _ScreenshotResult(unittest.TextTestResult):
+    """Saves a screenshot of the session's screen for every failing test."""
+
+    def _shoot(self, test):
+        session = Session.current
+        if session and session.x:
+            name = "FAILED-" + test.id().rsplit(".", 1)[-1]
+            try:
+                path = session.screenshot(name)
+                self.stream.writeln(f"\n  screenshot: {path}")
+            except Exception:  # the screenshot is a courtesy; keep the real failure
+                traceback.print_exc()
+
+    def addFailure(self, test, err):
+        self._shoot(test)
+        super().addFailure(test, err)
+
+    def addError(self, test, err):
+        self._shoot(test)
+        super().addError(test, err)
+
+
+def main():
+    """Runs the calling module's tests; exits 0, 1 on failure, 77 when all were skipped."""
+    install_signal_cleanup()
+    runner = unittest.TextTestRunner(resultclass=_ScreenshotResult, verbosity=2)
+    program = unittest.main(module="__main__", testRunner=runner, exit=False)
+    result = program.result
+    if not result.wasSuccessful():
+        sys.exit(1)
+    if result.skipped and result.testsRun <= len(result.skipped):
+        sys.exit(SKIPPED_EXIT_CODE)
+    if result.testsRun == 0:
+        print("no tests ran", file=sys.stderr)
+        sys.exit(1)
+    sys.exit(0)
