@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ libgtest-dev
   g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686
   wine wine32:i386
-  xvfb xdotool x11-utils imagemagick icoutils fonts-wqy-microhei
+  xvfb xdotool libxtst6 x11-utils imagemagick icoutils fonts-wqy-microhei
   locales zip file procps python3 fonts-dejavu-core fonts-wine
 )
 

@@ -106,6 +106,11 @@ create() {
     || die "wineboot failed for $prefix"
   apply_registry "$prefix" "$locdir" "$mode"
   [ -f "$prefix/system.reg" ] || die "wineboot left no registry in $prefix"
+  # Debian's Wine 8 looks for its own fonts under "share/wine\../fonts" and misses them, so the
+  # caption buttons' Marlett glyphs would show as letters; the prefix's Fonts folder is searched.
+  if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/"
+  fi
 }
 
 cmd=${1:-}

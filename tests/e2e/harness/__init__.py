@@ -5,12 +5,14 @@ Implemented:
   936, CJK fonts, unmanaged X windows), a full-screen click target, a persistent probe;
 - window, control, focus and message-box inspection through the probe;
 - keys, typing, clicks and screenshots through xdotool and ImageMagick;
-- bounded polling for everything that happens asynchronously.
+- bounded polling for everything that happens asynchronously, including the click log
+  and the input component's registration (which Tapwing starts without waiting);
+- copies of the program folder, and console tools run to their end in the session.
 Not possible under Wine on Xvfb: a window manager's behaviour (activation by the WM, the
 real title bar), high-DPI, UIPI, and texts far beyond 64 K characters in an edit control
 (Wine's edit control is quadratic: 64 K chars take ~3 s, 256 K ~50 s, so 1 MB would take
-many minutes). Wine draws the caption itself; its close button shows "r" because the
-Marlett font (Debian package fonts-wine) is not installed.
+many minutes). Wine draws the caption itself (Marlett is copied into each prefix so its
+buttons show their glyphs).
 """
 
 import sys

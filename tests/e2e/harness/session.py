@@ -6,6 +6,7 @@ fixture can end what a killed test left behind; nothing else is ever killed.
 """
 
 import os
+import re
 import select
 import shutil
 import signal
@@ -17,7 +18,7 @@ from pathlib import Path
 
 from . import config, prefix
 from .probe import Probe
-from .waiting import wait_for
+from .waiting import wait_for, wait_stable
 from .xdo import X
 
 
@@ -32,11 +33,19 @@ def _kill(proc, timeout=5):
         proc.wait(timeout=timeout)
 
 
+# Where korva.dll's class lives once RegSvr32 has run (Wine does not merge HKCU classes in).
+COMPONENT_SERVER_KEY = r"HKLM\Software\Classes\CLSID\{F0BBCDBA-4496-4837-BC5F-77A05375485C}\InprocServer32"
+
+
 class Session:
     current = None  # the running session, for screenshots of failures
 
-    def __init__(self, name):
+    def __init__(self, name, click_target=True):
+        """click_target=False leaves out the full-screen click target, for programs that
+        must not have another Wine window tracking the pointer (it reports X pointer motion
+        to the wineserver late, which can undo a SetCursorPos made just before)."""
         self.name = name
+        self.with_click_target = click_target
         self.dir = config.SESSIONS_DIR / f"{name}-{os.getpid()}"
         self.prefix = self.dir / "prefix"
         self.artifacts = config.ARTIFACTS_DIR / name
@@ -81,13 +90,15 @@ class Session:
             t = time.monotonic()
             # A persistent server: Wine processes come and go without restarting it.
             subprocess.run(["wineserver", "-p"], env=self.env, check=True, timeout=30)
-            self._start_clicktarget()
+            if self.with_click_target:
+                self._start_clicktarget()
             self.probe = Probe(str(config.PROBE_EXE), self.env, cwd=self.dir, log=self._log("probe"))
             self._record(self.probe.pid, "probe")
             self.probe.ping(timeout=30)
-            wait_for(lambda: self.probe.find_windows(cls="TapwingClickTarget"), 20,
-                     "the click target window to show")
-            self.clicktarget_hwnd = self.probe.find_windows(cls="TapwingClickTarget")[0]["hwnd"]
+            if self.with_click_target:
+                wait_for(lambda: self.probe.find_windows(cls="TapwingClickTarget"), 20,
+                         "the click target window to show")
+                self.clicktarget_hwnd = self.probe.find_windows(cls="TapwingClickTarget")[0]["hwnd"]
             self.timings["wine"] = time.monotonic() - t
         except BaseException:
             self.stop()
@@ -174,16 +185,79 @@ class Session:
         self._record(proc.pid, name)
         return proc
 
-    def start_tapwing(self, *args, timeout=30):
+    def run_program(self, exe, *args, cwd=None, timeout=60):
+        """Runs a Windows console program to its end; returns (exit code, stdout, stderr)
+        as text, also kept in the artifacts. Past the timeout it is killed and the wait fails.
+
+        The output goes to files, not pipes: the first window of a prefix makes Wine start
+        explorer.exe from that process, and it would hold a pipe open long after."""
+        name = Path(exe).stem
+        out_path, err_path = self.artifacts / f"{name}.stdout", self.artifacts / f"{name}.stderr"
+        with open(out_path, "wb") as out, open(err_path, "wb") as err:
+            proc = subprocess.Popen(["wine", str(exe), *map(str, args)], env=self.env,
+                                    cwd=str(cwd or self.dir), stdout=out, stderr=err)
+        self._record(proc.pid, name)
+        try:
+            proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            _kill(proc)
+            raise AssertionError(f"{name} did not finish within {timeout} s; its output:\n"
+                                 + out_path.read_text("utf-8", errors="replace")) from None
+        return (proc.returncode, out_path.read_text("utf-8", errors="replace"),
+                err_path.read_text("utf-8", errors="replace"))
+
+    def copy_program(self, name="program-copy", without=()):
+        """A copy of the program folder inside the session, leaving out the named files;
+        returns the folder. For runs whose folder must differ from the built one."""
+        folder = self.dir / name
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir()
+        skip = {w.lower() for w in without}
+        for item in config.PROGRAM_DIR.iterdir():
+            if item.is_file() and item.name.lower() not in skip:
+                shutil.copy2(item, folder / item.name)
+        return folder
+
+    def start_tapwing(self, *args, timeout=30, exe=None):
+        """Starts Tapwing.exe (the built one, or `exe`, say from copy_program) and waits
+        for its window."""
         from .tapwing import Tapwing  # window knowledge lives with the Tapwing helpers
 
-        if not config.TAPWING_EXE.exists():
-            raise unittest.SkipTest(f"{config.TAPWING_EXE} is not built "
+        exe = Path(exe or config.TAPWING_EXE)
+        if not exe.exists():
+            raise unittest.SkipTest(f"{exe} is not built "
                                     "(cmake --preset win32 && cmake --build --preset win32)")
-        app = Tapwing(self, self.launch(config.TAPWING_EXE, *args, name="tapwing"))
+        app = Tapwing(self, self.launch(exe, *args, name="tapwing"))
         self._apps.append(app)
         app.wait_shown(timeout)
         return app
+
+    # ---- Registry ----------------------------------------------------------------------
+
+    def reg_query(self, key, value=None, timeout=30):
+        """The data of a registry value as text (value None: the key's default value), or
+        None while the key or value does not exist. Costs one short Wine process."""
+        args = ["wine", "reg", "query", key] + (["/ve"] if value is None else ["/v", value])
+        done = subprocess.run(args, env=self.env, capture_output=True, timeout=timeout)
+        if done.returncode != 0:
+            return None
+        # reg.exe writes in the console code page: 936 in the test prefixes.
+        for line in done.stdout.decode("gbk", errors="replace").splitlines():
+            found = re.search(r"\s(REG_[A-Z_]+)\s+(.*)$", line)
+            if found:
+                return found.group(2).rstrip("\r")
+        return None
+
+    def wait_component_registered(self, folder=None, timeout=20):
+        """Waits until korva.dll of `folder` (the built program folder by default) is the
+        registered server of the input component; returns the registered path.
+
+        Tapwing registers it at every start through `cmd /c RegSvr32` without waiting, so
+        a capture or run right after the start can find the class missing."""
+        expected = config.windows_path(Path(folder or config.PROGRAM_DIR) / "korva.dll")
+        return wait_for(lambda: (self.reg_query(COMPONENT_SERVER_KEY) or "").lower() == expected.lower()
+                        and expected, timeout, f"{expected} registered under {COMPONENT_SERVER_KEY}",
+                        interval=0.1)
 
     def forget(self, app):
         if app in self._apps:
@@ -225,7 +299,11 @@ class Session:
 
     def clicks(self, since=0):
         """The click target's events after line `since`: (microseconds, event, x, y) tuples."""
-        lines = [l for l in self.click_log.read_text().splitlines() if l and not l.startswith("#")]
+        if not self.click_log.exists():
+            return []
+        text = self.click_log.read_text()
+        text = text[:text.rfind("\n") + 1]  # not a line still being written
+        lines = [l for l in text.splitlines() if l and not l.startswith("#")]
         out = []
         for line in lines[since:]:
             us, event, x, y = line.split()
@@ -234,6 +312,26 @@ class Session:
 
     def click_mark(self):
         return len(self.clicks())
+
+    def wait_clicks(self, since, count, timeout, what=None):
+        """Waits for at least `count` events after mark `since`; returns all of them."""
+        return wait_for(lambda: (lambda events: len(events) >= count and events)(self.clicks(since)),
+                        timeout, what or f"{count} click events")
+
+    def wait_clicks_quiet(self, quiet, timeout):
+        """Waits until no event has arrived for `quiet` seconds; returns the mark then."""
+        return wait_stable(self.click_mark, quiet, timeout, "the click log to fall quiet")
+
+    def assert_no_clicks(self, since, seconds):
+        """Fails as soon as an event arrives after mark `since` within `seconds`."""
+        deadline = time.monotonic() + seconds
+        while True:
+            events = self.clicks(since)
+            if events:
+                raise AssertionError(f"unexpected click events: {events[:6]}")
+            if time.monotonic() >= deadline:
+                return
+            time.sleep(0.05)
 
     def screenshot(self, name, crop=None):
         path = self.artifacts / f"{name}.png"

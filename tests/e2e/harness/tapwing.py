@@ -8,6 +8,7 @@ X field is the left "Edit", the action list the upper "ComboBox", the banner the
 
 import subprocess
 
+from .probe import ProbeError
 from .waiting import wait_for
 
 WM_CLOSE = 0x0010
@@ -93,6 +94,20 @@ class Tapwing:
         return [b for b in self.probe.message_boxes() if b["owner"] in (0, self.hwnd) and
                 b["pid"] == self.window()["pid"]]
 
+    def all_message_boxes(self):
+        """Every box of the process, also one owned by another box: counts a pile-up."""
+        pid = self.window()["pid"]
+        return [b for b in self.probe.message_boxes() if b["pid"] == pid]
+
+    def alive(self):
+        """The process runs and its main window still exists and shows."""
+        if self.proc.poll() is not None:
+            return False
+        try:
+            return self.probe.window(self.hwnd)["visible"]
+        except ProbeError:  # "no such window"
+            return False
+
     def wait_message_box(self, timeout=10):
         return wait_for(lambda: self.message_boxes(), timeout, "a message box from Tapwing")[0]
 
@@ -114,6 +129,39 @@ class Tapwing:
 
     def focus(self, timeout=10):
         self.session.focus(self.hwnd, timeout)
+
+    def wait_text(self, role, text, timeout=5):
+        wait_for(lambda: self.text(role) == text, timeout, f"{role} to read {text!r}")
+
+    def set_text(self, role, text):
+        """Replaces a control's text from outside, as a paste does. Only for text the
+        field accepts: a refused one makes Tapwing show a box from inside the change, and
+        the probe's WM_SETTEXT waits for it (type such text with the keyboard instead)."""
+        self.probe.set_text(self.control(role)["hwnd"], text)
+
+    def tab_to(self, role, backwards=False, limit=6):
+        """Moves the keyboard focus with Tab (or Shift+Tab) one step at a time until `role`
+        has it. Entering a coordinate field empties it, so the caller picks the direction."""
+        key = "shift+Tab" if backwards else "Tab"
+        for _ in range(limit):
+            if self.focused_role() == role:
+                return
+            before = self.focused_role()
+            self.session.x.key(key)
+            wait_for(lambda: self.focused_role() != before, 5, f"{key} to move the focus from {before}")
+        wait_for(lambda: self.focused_role() == role, 1, f"the focus on {role}")
+
+    def choose(self, role, entry):
+        """Selects a list entry with the arrow keys, as a user would; the list must have the
+        focus. It steps from the current entry, so a running program sees only the entries
+        in between (Home would pass through the first one)."""
+        combo = self.control(role)["combo"]
+        target = combo["items"].index(entry)
+        steps = target - combo["selected"]
+        if steps:
+            self.session.x.key(*(["Down"] * steps if steps > 0 else ["Up"] * -steps))
+        wait_for(lambda: self.control(role)["combo"]["selected"] == target, 5,
+                 f"{role} to select {entry!r}")
 
     def click_control(self, role, dx=None, dy=None):
         r = self.control(role)["rect"]

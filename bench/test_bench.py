@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""The benchmark's arithmetic, without Wine: which log lines count as clicks, the figures
+computed from them, the clock mapping and the aim verdicts. Run: python3 bench/test_bench.py"""
+
+import math
+import unittest
+
+import bench
+
+
+def events(*rows):
+    return [(us, event, x, y) for us, event, x, y in rows]
+
+
+class ClickSelectionTest(unittest.TestCase):
+    def test_double_click_lines_count_as_presses_and_other_buttons_do_not(self):
+        log = events((0, "ldown", 5, 5), (1, "lup", 5, 5), (10, "ldbl", 5, 5), (11, "lup", 5, 5),
+                     (12, "rdown", 5, 5), (15, "rdbl", 5, 5), (20, "ldown", 5, 5), (25, "wheel+120", 5, 5))
+        self.assertEqual(bench.down_times(log), [0, 10, 20])
+        self.assertEqual(bench.down_times(log, bench.RIGHT_DOWNS), [12, 15])
+
+    def test_point_filter_drops_clicks_elsewhere(self):
+        log = events((0, "ldown", 5, 5), (10, "ldown", 6, 5), (20, "ldbl", 5, 5))
+        self.assertEqual(bench.down_times(log, at=(5, 5)), [0, 20])
+
+
+class PeriodFiguresTest(unittest.TestCase):
+    def test_exact_grid(self):
+        f = bench.period_figures([i * 10_000 for i in range(101)], 10)
+        self.assertEqual(f["n"], 100)
+        self.assertAlmostEqual(f["median"], 10)
+        self.assertAlmostEqual(f["p99"], 0)
+        self.assertAlmostEqual(f["rate"], 100)
+
+    def test_deviation_is_absolute_on_both_sides(self):
+        # 9.7 / 10.7 ms alternating ticks, as Wine's timer delivers them: mean 10.2 here.
+        stamps = [0]
+        for i in range(100):
+            stamps.append(stamps[-1] + (9_700 if i % 2 else 10_700))
+        f = bench.period_figures(stamps, 10)
+        self.assertAlmostEqual(f["median"], 10.2)
+        self.assertAlmostEqual(f["max"], 0.7)
+        self.assertGreater(f["p95"], 0.3)
+        self.assertAlmostEqual(f["rate"], 100 / 1.02, places=3)
+
+    def test_one_late_click_shows_in_p99_not_in_median(self):
+        stamps = [i * 10_000 for i in range(200)]
+        stamps[100:] = [s + 25_000 for s in stamps[100:]]  # one 35 ms gap
+        f = bench.period_figures(stamps, 10)
+        self.assertAlmostEqual(f["median"], 10)
+        self.assertAlmostEqual(f["max"], 25)
+        self.assertLess(f["p95"], 1)
+
+    def test_too_few_clicks(self):
+        self.assertEqual(bench.period_figures([5], 10)["n"], 0)
+        self.assertEqual(bench.period_figures([], 10)["n"], 0)
+
+    def test_percentile_interpolates(self):
+        self.assertEqual(bench.percentile([1, 2, 3, 4, 5], 50), 3)
+        self.assertAlmostEqual(bench.percentile(list(range(1, 101)), 99), 99.01)
+        self.assertEqual(bench.percentile([7], 99), 7)
+        self.assertTrue(math.isnan(bench.percentile([], 50)))
+
+
+class ClockMappingTest(unittest.TestCase):
+    def test_offset_is_the_median_and_spread_half_the_range(self):
+        cal = bench.calibration([(1000, 4000), (2000, 5200), (3000, 5900), (4000, 7000)])
+        self.assertEqual(cal["offset"], 3000)
+        self.assertEqual(cal["spread"], 150)  # offsets 3000 3200 2900 3000
+        self.assertEqual(cal["n"], 4)
+
+
+class ProcStatTest(unittest.TestCase):
+    def test_name_with_parentheses_and_blanks(self):
+        line = "4242 (Tap wing) (x)) S 1 2 3 4 5 6 7 8 9 10 250 37 0 0 20 0 8 0 100 1000 50\n"
+        self.assertEqual(bench.stat_ticks(line), 287)
+
+    def test_own_process_readable(self):
+        import os
+        self.assertGreaterEqual(bench.cpu_ticks(os.getpid()), 0)
+
+
+class VerdictTest(unittest.TestCase):
+    def figures(self, median, p99, requested=10):
+        return {"requested": requested, "n": 500, "median": median, "p95": p99 / 2, "p99": p99,
+                "max": p99, "rate": 1000 / median}
+
+    def test_period_aims(self):
+        self.assertTrue(bench.period_aim_met(self.figures(9.74, 0.9)))
+        self.assertTrue(bench.period_aim_met(self.figures(10.5, 2.99)))
+        self.assertFalse(bench.period_aim_met(self.figures(10.51, 0.9)))
+        self.assertFalse(bench.period_aim_met(self.figures(15.6, 0.9)))  # Windows' default tick
+        self.assertFalse(bench.period_aim_met(self.figures(10.0, 3.0)))
+        self.assertTrue(bench.period_aim_met(self.figures(100.2, 1.0, requested=100)))
+
+    def verdicts(self, results):
+        return {row[0]: row[-1] for row in bench.table_rows(results)}
+
+    def test_table_marks_tapwing_and_only_brackets_the_reference(self):
+        results = {("tapwing", 10): self.figures(10.6, 1.0), ("xdotool", 10): self.figures(10.2, 0.5),
+                   ("tapwing", 50): {"requested": 50, "n": 0},
+                   "idle": {"tapwing": 1.2, "wineserver": 0.3}, "idle_wall": 10.0}
+        verdicts = self.verdicts(results)
+        self.assertEqual(verdicts["Tapwing 10 ms"], "NO")
+        self.assertEqual(verdicts["xdotool --delay 10"], "(yes)")
+        self.assertEqual(verdicts["Tapwing 50 ms"], "NO")  # no clicks at all is no success
+        self.assertEqual(verdicts["idle CPU Tapwing.exe"], "NO")
+
+    def test_missing_idle_figure_is_not_a_pass(self):
+        verdicts = self.verdicts({"idle": {"wineserver": 0.3}, "idle_wall": 10.0})
+        self.assertEqual(verdicts["idle CPU Tapwing.exe"], "NO")
+
+    def test_table_renders_with_partial_results(self):
+        text = bench.table({("tapwing", 10): self.figures(9.9, 0.8)}, {"wine": "wine-8.0"})
+        self.assertIn("Tapwing 10 ms", text)
+        self.assertNotIn("F6 -> last click", text)
+
+
+if __name__ == "__main__":
+    unittest.main()
