@@ -39,46 +39,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace {
 
 constexpr UINT kSendTimeoutMs = 3000;
 
 // ---- UTF-8 / UTF-16 -------------------------------------------------------------------
 
-std::string toUtf8(const std::wstring& w) {
-  if (w.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                      nullptr);
-  return s;
-}
+std::string toUtf8(const std::wstring& w) { return platform::ToUtf8(std::u16string(w.begin(), w.end())); }
 
 std::wstring toUtf16(const std::string& s) {
-  if (s.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
-void appendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
+  const std::u16string wide = platform::ToUtf16(s);
+  return std::wstring(wide.begin(), wide.end());
 }
 
 // ---- JSON output ----------------------------------------------------------------------
@@ -208,14 +181,15 @@ bool parseLine(const std::string& line, std::string& verb, Args& args, std::stri
             error = "bad \\u escape";
             return false;
           }
+          std::u16string units(1, static_cast<char16_t>(cp));
           if (cp >= 0xD800 && cp < 0xDC00 && i + 6 <= line.size() && line[i] == '\\' &&
               line[i + 1] == 'u') {
             i += 2;
             uint32_t lo = 0;
             hex4(lo);
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+            units += static_cast<char16_t>(lo);
           }
-          appendUtf8(out, cp);
+          out += platform::ToUtf8(units);
           break;
         }
         default: out += e;  // \" \\ \/
