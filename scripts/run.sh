@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tapwing.exe and runs it under Wine, as on a Chinese Windows (code page 936).
 #
-#   scripts/run.sh [--no-build] [--xvfb] [-- arguments for Tapwing.exe]
+#   scripts/run.sh [--no-build] [--xvfb]
 #
 # Uses $DISPLAY when it is set and reachable, otherwise (or with --xvfb) a private Xvfb
 # whose display number is printed. The Wine prefix persists in
@@ -16,7 +16,6 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --no-build) build=0 ;;
     --xvfb) force_xvfb=1 ;;
-    --) shift; break ;;
     -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
     *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
   esac
@@ -79,4 +78,4 @@ bash "$root/scripts/wine-prefix.sh" locale "$locdir"
 wine_env=()
 while IFS= read -r line; do wine_env+=("$line"); done < <(bash "$root/scripts/wine-prefix.sh" env "$prefix" "$locdir")
 cd "$(dirname "$exe")"
-env "${wine_env[@]}" wine "$exe" "$@"
+env "${wine_env[@]}" wine "$exe"

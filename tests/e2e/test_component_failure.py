@@ -40,11 +40,7 @@ class MissingComponentTest(unittest.TestCase):
         wait_for(lambda: self.app.focused_role() == "combo3", 5, "the focus on the delay list")
 
     def tearDown(self):
-        alive = self.app.alive()
-        for box in self.app.all_message_boxes() if alive else []:
-            session.probe.press(box["hwnd"])
-        self.app.close()
-        self.assertTrue(alive, "Tapwing ended during the test")
+        self.assertTrue(self.app.close_after_test(), "Tapwing ended during the test")
 
     def press_expecting_one_failure(self, key):
         """Presses a hotkey until a box shows, checks it is the only one for 1.5 s (no box

@@ -170,6 +170,14 @@ class Tapwing:
 
     # ---- End ---------------------------------------------------------------------------
 
+    def close_after_test(self):
+        """Dismisses any boxes left open, closes the program and says whether it had stayed up."""
+        alive = self.alive()
+        for box in self.all_message_boxes() if alive else []:
+            self.probe.press(box["hwnd"])
+        self.close()
+        return alive
+
     def close(self, timeout=10):
         """Closes the window as its close button would and waits for the process to end."""
         if self.proc.poll() is None and self.hwnd:
