@@ -230,6 +230,17 @@ class AboutPromptTest(InteractionTest):
         self.assertEqual(self.app.text("text1"), "X坐标")
         self.assertEqual(self.app.text("combo2"), "无动作")
 
+    def test_resting_the_pointer_on_the_banner_shows_its_tooltip(self):
+        rect = self.app.control("picture")["rect"]
+        session.move_pointer(rect["left"] + rect["width"] // 2, rect["top"] + rect["height"] // 2)
+        pid = self.app.window()["pid"]
+
+        def tips():
+            return [w["title"] for w in session.probe.find_windows(cls="tooltips_class32", pid=pid)
+                    if w["visible"]]
+        wait_for(tips, 10, "the banner's tooltip")
+        self.assertEqual(tips(), ["Korva,korva@tapwing.example"])
+
 
 if __name__ == "__main__":
     harness.main()
