@@ -5,7 +5,7 @@
   fixture.py cleanup  ends what killed tests left running, removes prefixes and sessions
 
 Cleanup ends only processes the sessions recorded in their pids files, and only while the
-PID still runs the program recorded there.
+PID still runs the program recorded there; sessions whose test process still runs are left.
 """
 
 import os
@@ -47,9 +47,20 @@ def _end_leftovers(session_dir):
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def _owner_runs(session_dir):
+    """A session is named <module>-<PID of the test process>; that process may be another
+    run's, still working (a module started by hand, a benchmark)."""
+    owner = session_dir.name.rpartition("-")[2]
+    cmd = _cmdline(int(owner)) if owner.isdigit() else None
+    return cmd is not None and "python" in cmd
+
+
 def cleanup(remove_template=True):
     if config.SESSIONS_DIR.exists():
         for session_dir in sorted(config.SESSIONS_DIR.iterdir()):
+            if _owner_runs(session_dir):
+                print(f"leaving {session_dir.name}: its test process still runs")
+                continue
             _end_leftovers(session_dir)
             shutil.rmtree(session_dir, ignore_errors=True)
     if remove_template:
