@@ -15,8 +15,6 @@ class FocusTracker {
   // when it is a text box, else null.
   void Enter(const void* control, TextBox* textBox);
 
-  const void* Current() const { return current_; }
-
  private:
   const void* current_ = nullptr;
   TextBox* currentText_ = nullptr;

@@ -16,12 +16,13 @@ void Services::MsgBox(std::string_view prompt, std::string_view title) {
 }
 
 // One copy per user session, wherever it was started from: two would fight over the hotkeys.
+// Decided once, at the first question; the mutex is then held for the program's life.
 bool Services::PrevInstance() {
   if (instanceMutex_ == nullptr) {
     instanceMutex_ = CreateMutexW(nullptr, FALSE, L"Local\\Tapwing.Form1");
-    if (instanceMutex_ != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) return true;
+    prevInstance_ = instanceMutex_ != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
   }
-  return false;
+  return prevInstance_;
 }
 
 void Services::End() {

@@ -26,6 +26,7 @@ class Services : public platform::Services {
  private:
   const HWND& owner_;
   HANDLE instanceMutex_ = nullptr;
+  bool prevInstance_ = false;
   bool ended_ = false;
 };
 

@@ -375,6 +375,13 @@ std::string iconsJson(HWND h) {
       .done();
 }
 
+int systemDpi() {
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(nullptr, dc);
+  return dpi;
+}
+
 int dpiOf(HWND h) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
   static auto fn = reinterpret_cast<GetDpiForWindowFn>(
@@ -382,10 +389,7 @@ int dpiOf(HWND h) {
   if (fn) {
     if (UINT d = fn(h)) return static_cast<int>(d);
   }
-  HDC dc = GetDC(nullptr);
-  int d = GetDeviceCaps(dc, LOGPIXELSX);
-  ReleaseDC(nullptr, dc);
-  return d;
+  return systemDpi();
 }
 
 std::string describeWindow(HWND h) {
@@ -396,9 +400,6 @@ std::string describeWindow(HWND h) {
   ClientToScreen(h, &origin);
   DWORD style = static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE));
   DWORD exstyle = static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE));
-  HDC dc = GetDC(nullptr);
-  int systemDpi = GetDeviceCaps(dc, LOGPIXELSX);
-  ReleaseDC(nullptr, dc);
   DWORD tid = 0;
   DWORD pid = processOf(h, &tid);
   return Obj()
@@ -426,7 +427,7 @@ std::string describeWindow(HWND h) {
       .num("screen_width", GetSystemMetrics(SM_CXSCREEN))
       .num("screen_height", GetSystemMetrics(SM_CYSCREEN))
       .num("dpi", dpiOf(h))
-      .num("system_dpi", systemDpi)
+      .num("system_dpi", systemDpi())
       .num("foreground", handleNum(GetForegroundWindow()))
       .raw("icons", iconsJson(h))
       .done();
