@@ -16,7 +16,8 @@ inline constexpr platform::Guid kInterfaceId{0x4EA86193, 0x273D, 0x469D, {0x83, 
 
 using Status = std::int32_t;  // HRESULT: negative means failure
 
-// The subset of VARIANT the component hands back: a type tag and an 8-byte payload.
+// The subset of VARIANT the component hands back: a type tag and a payload as wide as the
+// largest VARIANT member (two pointers), so the size matches on 32-bit and 64-bit Windows.
 struct Variant {
   std::uint16_t vt;
   std::uint16_t reserved1, reserved2, reserved3;
@@ -28,12 +29,14 @@ struct Variant {
     double dblVal;
     float fltVal;
     void* byref;
+    struct {
+      void* pvRecord;
+      void* pRecInfo;
+    } record;
   };
 };
 static_assert(offsetof(Variant, lVal) == 8);
-#if defined(_WIN32) && defined(__i386__)
-static_assert(sizeof(Variant) == 16, "must match VARIANT");
-#endif
+static_assert(sizeof(Variant) == 8 + 2 * sizeof(void*), "must match VARIANT: 16 bytes, 24 on 64-bit");
 
 // Variant type tags (VARTYPE) the client understands.
 enum : std::uint16_t { VT_EMPTY = 0, VT_I2 = 2, VT_I4 = 3, VT_R4 = 4, VT_R8 = 5, VT_I1 = 16,

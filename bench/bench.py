@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Tapwing's click timing under Wine, next to xdotool's as a reference; prints one table.
 
-Runs the real build/win32/Tapwing/Tapwing.exe in an e2e harness session (own Xvfb, own
+Runs the real Tapwing.exe of the build this host runs (scripts/wine-arch.sh: build/win32, or
+build/win64 where 32-bit programs cannot run) in an e2e harness session (own Xvfb, own
 prefix copy, own wineserver) against the click target, which stamps every button event with
 QueryPerformanceCounter in microseconds. Measures, in this order:
   1. idle CPU of Tapwing's process and of the session's wineserver (only the 10 ms poll runs);
@@ -191,7 +192,7 @@ class XTest:
 
 def registered(env):
     key = rf"HKLM\Software\Classes\CLSID\{CLSID}\InprocServer32"
-    return subprocess.run(["wine", "reg", "query", key], env=env, capture_output=True,
+    return subprocess.run([env["WINELOADER"], "reg", "query", key], env=env, capture_output=True,
                           timeout=30).returncode == 0
 
 
@@ -395,6 +396,7 @@ def table(results, info):
                          for i, (c, w) in enumerate(zip(row, widths))).rstrip()
 
     out = [f"Tapwing timing benchmark - {info.get('wine')}, {info.get('cpus')} CPUs, Xvfb {info.get('display')}",
+           f"measured build: {info.get('build')}",
            line(head), line(tuple("-" * w for w in widths))]
     out += [line(r) for r in rows]
     out.append("")
@@ -440,8 +442,10 @@ def main():
     def load():
         return "/".join(f"{v:.2f}" for v in os.getloadavg())
 
+    loader = harness.prefix.wine_env(harness.prefix.template())["WINELOADER"]
     info = {"load_before": load(), "cpus": os.cpu_count(), "others_before": len(wineserver_pids()),
-            "wine": subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()}
+            "wine": subprocess.run([loader, "--version"], capture_output=True, text=True).stdout.strip(),
+            "build": f"{harness.config.ARCH} ({harness.config.TAPWING_EXE})"}
     busy0, total0 = machine_ticks()
 
     install_signal_cleanup()

@@ -3,10 +3,11 @@
 #
 #   scripts/run.sh [--no-build] [--xvfb]
 #
-# Uses $DISPLAY when it is set and reachable, otherwise (or with --xvfb) a private Xvfb
-# whose display number is printed. The Wine prefix persists in
-# ${XDG_DATA_HOME:-~/.local/share}/tapwing/wineprefix and is made on first use by
-# scripts/wine-prefix.sh, the same preparation the e2e tests use.
+# Runs the 32-bit build where this host can run 32-bit programs, else the 64-bit one
+# (scripts/wine-arch.sh decides and says why). Uses $DISPLAY when it is set and reachable,
+# otherwise (or with --xvfb) a private Xvfb whose display number is printed. The Wine prefix
+# persists in ${XDG_DATA_HOME:-~/.local/share}/tapwing/wineprefix-ARCH and is made on first use
+# by scripts/wine-prefix.sh, the same preparation the e2e tests use.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,15 +23,23 @@ while [ $# -gt 0 ]; do
   shift
 done
 
-if [ "$build" = 1 ]; then
-  bash "$root/scripts/setup.sh"
-  (cd "$root" && cmake --preset win32 && cmake --build --preset win32)
+[ "$build" = 0 ] || bash "$root/scripts/setup.sh"
+# Says why, with the fix, when Wine cannot start at all.
+arch=$(bash "$root/scripts/wine-arch.sh" 2>/dev/null | cut -d' ' -f1) || true
+[ -n "$arch" ] || { bash "$root/scripts/wine-arch.sh" >/dev/null; exit 1; }
+if [ "$arch" = win32 ]; then
+  echo "run.sh: running the 32-bit build (this host runs 32-bit programs)"
+else
+  echo "run.sh: running the 64-bit build: $(bash "$root/scripts/wine-arch.sh" why)"
 fi
-exe=$root/build/win32/Tapwing/Tapwing.exe
-[ -f "$exe" ] || { echo "run.sh: $exe not found; build with cmake --preset win32 && cmake --build --preset win32" >&2; exit 1; }
+if [ "$build" = 1 ]; then
+  (cd "$root" && cmake --preset "$arch" && cmake --build --preset "$arch")
+fi
+exe=$root/build/$arch/Tapwing/Tapwing.exe
+[ -f "$exe" ] || { echo "run.sh: $exe not found; build with cmake --preset $arch && cmake --build --preset $arch" >&2; exit 1; }
 
 data=${XDG_DATA_HOME:-$HOME/.local/share}/tapwing
-prefix=$data/wineprefix
+prefix=$data/wineprefix-$arch
 locdir=$data/locale
 
 xvfb_pid=""
@@ -66,16 +75,17 @@ fi
 
 if [ ! -f "$prefix/system.reg" ]; then
   echo "run.sh: making the Wine prefix $prefix (once, ~15 s)"
-  bash "$root/scripts/wine-prefix.sh" create "$prefix" "$locdir" "$mode"
+  bash "$root/scripts/wine-prefix.sh" create "$arch" "$prefix" "$locdir" "$mode"
   echo "$mode" >"$prefix/.tapwing-window-mode"
 elif [ "$(cat "$prefix/.tapwing-window-mode" 2>/dev/null)" != "$mode" ]; then
-  bash "$root/scripts/wine-prefix.sh" window-mode "$prefix" "$locdir" "$mode"
+  bash "$root/scripts/wine-prefix.sh" window-mode "$arch" "$prefix" "$locdir" "$mode"
   echo "$mode" >"$prefix/.tapwing-window-mode"
 fi
 bash "$root/scripts/wine-prefix.sh" locale "$locdir"
 
 # Passed with env rather than exported: this shell itself cannot load the private locale.
 wine_env=()
-while IFS= read -r line; do wine_env+=("$line"); done < <(bash "$root/scripts/wine-prefix.sh" env "$prefix" "$locdir")
+while IFS= read -r line; do wine_env+=("$line"); done < <(bash "$root/scripts/wine-prefix.sh" env "$arch" "$prefix" "$locdir")
+loader=$(printf '%s\n' "${wine_env[@]}" | sed -n 's/^WINELOADER=//p')
 cd "$(dirname "$exe")"
-env "${wine_env[@]}" wine "$exe"
+env "${wine_env[@]}" "$loader" "$exe"

@@ -9,13 +9,16 @@
 #   --no-f7   leave the coordinate fields at their placeholders instead of capturing a point
 #   --keep    keep the scratch folder (prefix, logs) and print its path
 #
-# Needs a built program folder (cmake --preset win32 && cmake --build --preset win32) and the
-# packages of scripts/setup.sh. Ends only the processes it started, by PID, and its own
-# wineserver.
+# Shoots the build this host runs (scripts/wine-arch.sh: win32, or win64 where 32-bit programs
+# cannot run); it needs that build's program folder (cmake --preset ARCH && cmake --build
+# --preset ARCH) and the packages of scripts/setup.sh. Ends only the processes it started, by
+# PID, and its own wineserver.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-program_dir=${TAPWING_PROGRAM_DIR:-$root/build/win32/Tapwing}
+arch=$(bash "$root/scripts/wine-arch.sh" 2>/dev/null | cut -d' ' -f1) || true
+[ -n "$arch" ] || { bash "$root/scripts/wine-arch.sh" >/dev/null; exit 1; }
+program_dir=${TAPWING_PROGRAM_DIR:-$root/build/$arch/Tapwing}
 out=$root/docs/screenshot.png
 press_f7=1
 keep=0
@@ -34,8 +37,8 @@ while [ $# -gt 0 ]; do
 done
 
 die() { echo "screenshot.sh: $*" >&2; exit 1; }
-[ -f "$program_dir/Tapwing.exe" ] || die "$program_dir/Tapwing.exe not found; build with cmake --preset win32 && cmake --build --preset win32"
-for tool in wine wineserver Xvfb xdotool xprop import convert compare identify; do
+[ -f "$program_dir/Tapwing.exe" ] || die "$program_dir/Tapwing.exe not found; build with cmake --preset $arch && cmake --build --preset $arch"
+for tool in Xvfb xdotool xprop import convert compare identify; do
   command -v "$tool" >/dev/null || die "$tool is missing (scripts/setup.sh installs it)"
 done
 case "$out" in /*) ;; *) out=$PWD/$out ;; esac
@@ -53,7 +56,7 @@ cleanup() {
     wait "$tapwing_pid" 2>/dev/null
   fi
   if [ ${#wine_env[@]} -gt 0 ] && [ -f "$prefix/system.reg" ]; then
-    env "${wine_env[@]}" wineserver -k 2>/dev/null
+    env "${wine_env[@]}" sh -c '"$WINESERVER" -k' 2>/dev/null
   fi
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null
@@ -87,13 +90,14 @@ export DISPLAY=:$number
 
 # ---- Wine prefix ------------------------------------------------------------------------
 echo "screenshot.sh: making a Wine prefix (~15 s)"
-bash "$root/scripts/wine-prefix.sh" create "$prefix" "$work/locale" unmanaged
+bash "$root/scripts/wine-prefix.sh" create "$arch" "$prefix" "$work/locale" unmanaged
 while IFS= read -r line; do wine_env+=("$line"); done \
-  < <(bash "$root/scripts/wine-prefix.sh" env "$prefix" "$work/locale")
+  < <(bash "$root/scripts/wine-prefix.sh" env "$arch" "$prefix" "$work/locale")
+loader=$(printf '%s\n' "${wine_env[@]}" | sed -n 's/^WINELOADER=//p')
 wine_run() { env "${wine_env[@]}" DISPLAY="$DISPLAY" "$@"; }
 
 # ---- Tapwing ----------------------------------------------------------------------------
-(cd "$program_dir" && exec env "${wine_env[@]}" DISPLAY="$DISPLAY" wine "$program_dir/Tapwing.exe") \
+(cd "$program_dir" && exec env "${wine_env[@]}" DISPLAY="$DISPLAY" "$loader" "$program_dir/Tapwing.exe") \
   >"$work/tapwing.log" 2>&1 &
 tapwing_pid=$!
 
@@ -130,7 +134,7 @@ poll 10 settled || die "the window did not finish painting"
 
 if [ "$press_f7" = 1 ]; then
   # korva.dll captures the point once its registration (started without waiting) is done.
-  registered() { wine_run wine reg query "$korva_key" /ve >/dev/null 2>&1; }
+  registered() { wine_run "$loader" reg query "$korva_key" /ve >/dev/null 2>&1; }
   poll 30 registered || die "korva.dll was not registered within 30 s"
   # A point inside the window's bottom strip (Wine tracks the pointer over its own windows),
   # away from the banner, whose tooltip would show.

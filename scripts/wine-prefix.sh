@@ -2,10 +2,13 @@
 # Prepares Wine prefixes for running Tapwing.exe as on a Chinese Windows; shared by
 # scripts/run.sh and the end-to-end test harness so both run the program the same way.
 #
-#   wine-prefix.sh locale DIR                     zh_CN.UTF-8 into DIR (a private LOCPATH)
-#   wine-prefix.sh env PREFIX [LOCDIR]            the variables Wine needs, as NAME=VALUE lines
-#   wine-prefix.sh create PREFIX LOCDIR [MODE]    a new prefix; MODE managed|unmanaged
-#   wine-prefix.sh window-mode PREFIX LOCDIR MODE switch an existing prefix
+#   wine-prefix.sh locale DIR                          zh_CN.UTF-8 into DIR (a private LOCPATH)
+#   wine-prefix.sh env ARCH PREFIX [LOCDIR]            the variables Wine needs, as NAME=VALUE lines
+#   wine-prefix.sh create ARCH PREFIX LOCDIR [MODE]    a new prefix; MODE managed|unmanaged
+#   wine-prefix.sh window-mode ARCH PREFIX LOCDIR MODE switch an existing prefix
+#
+# ARCH is the build the prefix runs, win32 or win64; scripts/wine-arch.sh says which this host
+# can run and gives the Wine loader and server for it (WINELOADER, WINESERVER).
 #
 # unmanaged (Managed=N, Decorated=N, UseTakeFocus=N) is for X servers without a window
 # manager, such as the tests' Xvfb: there Wine's managed windows stall their thread ~2 s on
@@ -14,6 +17,8 @@
 # Wine waits for the window manager's WM_TAKE_FOCUS. With a window manager, managed is the
 # natural choice.
 set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 die() { echo "wine-prefix: $*" >&2; exit 1; }
 
@@ -30,23 +35,39 @@ build_locale() {
 }
 
 print_env() {
-  local prefix=$1 locdir=${2:-}
+  local arch=$1 prefix=$2 locdir=${3:-}
   # LOCPATH first: a shell exporting these in order must find the locale for LC_ALL.
   [ -z "$locdir" ] || echo "LOCPATH=$locdir"
   echo "WINEPREFIX=$prefix"
-  echo "WINEARCH=win32"
+  bash "$here/wine-arch.sh" env "$arch"
   echo "WINEDEBUG=-all"
   echo "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d"
   echo "LANG=$locale_name"
   echo "LC_ALL=$locale_name"
 }
 
+# Runs "$@" in the prefix's environment; the words WINELOADER and WINESERVER stand for the
+# loader and the server of the prefix's build.
 with_env() {
-  local prefix=$1 locdir=$2
-  shift 2
-  local line args=()
-  while IFS= read -r line; do args+=("$line"); done < <(print_env "$prefix" "$locdir")
-  env "${args[@]}" "$@"
+  local arch=$1 prefix=$2 locdir=$3
+  shift 3
+  local line args=() loader="" server=""
+  while IFS= read -r line; do
+    args+=("$line")
+    case "$line" in
+      WINELOADER=*) loader=${line#*=} ;;
+      WINESERVER=*) server=${line#*=} ;;
+    esac
+  done < <(print_env "$arch" "$prefix" "$locdir")
+  local command=()
+  for word in "$@"; do
+    case "$word" in
+      WINELOADER) command+=("$loader") ;;
+      WINESERVER) command+=("$server") ;;
+      *) command+=("$word") ;;
+    esac
+  done
+  env "${args[@]}" "${command[@]}"
 }
 
 # A .reg file in UTF-16 so that Chinese value names survive any code page.
@@ -85,26 +106,38 @@ multi_sz() {
 }
 
 apply_registry() {
-  local prefix=$1 locdir=$2 mode=$3
+  local arch=$1 prefix=$2 locdir=$3 mode=$4
   local reg
   reg=$(mktemp "${TMPDIR:-/tmp}/tapwing-prefix.XXXXXX.reg")
   reg_file "$mode" "$reg"
-  with_env "$prefix" "$locdir" wine regedit /S "Z:${reg//\//\\}"
+  with_env "$arch" "$prefix" "$locdir" WINELOADER regedit /S "Z:${reg//\//\\}"
   # The registry reaches the files only when the wineserver exits.
-  with_env "$prefix" "$locdir" wineserver -w
+  with_env "$arch" "$prefix" "$locdir" WINESERVER -w
   rm -f "$reg"
 }
 
 create() {
-  local prefix=$1 locdir=$2 mode=${3:-unmanaged}
+  local arch=$1 prefix=$2 locdir=$3 mode=${4:-unmanaged}
   [ ! -e "$prefix/system.reg" ] || die "$prefix already holds a prefix"
-  command -v wine >/dev/null || die "wine is not installed (scripts/setup.sh installs it)"
+  local runnable
+  runnable=$(bash "$here/wine-arch.sh" 2>/dev/null) || { bash "$here/wine-arch.sh" >/dev/null; exit 1; }
+  case " $runnable " in
+    *" $arch "*) ;;
+    *) die "the $arch build cannot run on this host: $(bash "$here/wine-arch.sh" why)" ;;
+  esac
   build_locale "$locdir"
   mkdir -p "$(dirname "$prefix")"
   # No X display needed: wineboot opens no window when it finishes in time.
-  with_env "$prefix" "$locdir" env -u DISPLAY wineboot -i >/dev/null 2>&1 \
-    || die "wineboot failed for $prefix"
-  apply_registry "$prefix" "$locdir" "$mode"
+  local log
+  log=$(mktemp "${TMPDIR:-/tmp}/tapwing-wineboot.XXXXXX")
+  if ! with_env "$arch" "$prefix" "$locdir" env -u DISPLAY WINELOADER wineboot -i >"$log" 2>&1; then
+    echo "wine-prefix: wineboot failed for $prefix ($arch); its last words:" >&2
+    tail -n 5 "$log" >&2
+    rm -f "$log"
+    exit 1
+  fi
+  rm -f "$log"
+  apply_registry "$arch" "$prefix" "$locdir" "$mode"
   [ -f "$prefix/system.reg" ] || die "wineboot left no registry in $prefix"
   # Debian's Wine 8 looks for its own fonts under "share/wine\../fonts" and misses them, so the
   # caption buttons' Marlett glyphs would show as letters; the prefix's Fonts folder is searched.
@@ -113,15 +146,28 @@ create() {
   fi
 }
 
+check_arch() {
+  case "$1" in win32|win64) ;; *) die "ARCH must be win32 or win64, not '$1'" ;; esac
+}
+
 cmd=${1:-}
 case "$cmd" in
   locale) [ $# -eq 2 ] || die "usage: $0 locale DIR"; build_locale "$2" ;;
-  env) [ $# -ge 2 ] || die "usage: $0 env PREFIX [LOCDIR]"; print_env "$2" "${3:-}" ;;
-  create) [ $# -ge 3 ] || die "usage: $0 create PREFIX LOCDIR [managed|unmanaged]"; create "$2" "$3" "${4:-unmanaged}" ;;
+  env)
+    [ $# -ge 3 ] || die "usage: $0 env ARCH PREFIX [LOCDIR]"
+    check_arch "$2"
+    print_env "$2" "$3" "${4:-}"
+    ;;
+  create)
+    [ $# -ge 4 ] || die "usage: $0 create ARCH PREFIX LOCDIR [managed|unmanaged]"
+    check_arch "$2"
+    create "$2" "$3" "$4" "${5:-unmanaged}"
+    ;;
   window-mode)
-    [ $# -eq 4 ] || die "usage: $0 window-mode PREFIX LOCDIR managed|unmanaged"
-    case "$4" in managed|unmanaged) ;; *) die "mode must be managed or unmanaged" ;; esac
-    apply_registry "$2" "$3" "$4"
+    [ $# -eq 5 ] || die "usage: $0 window-mode ARCH PREFIX LOCDIR managed|unmanaged"
+    check_arch "$2"
+    case "$5" in managed|unmanaged) ;; *) die "mode must be managed or unmanaged" ;; esac
+    apply_registry "$2" "$3" "$4" "$5"
     ;;
   *) die "usage: $0 locale|env|create|window-mode ..." ;;
 esac

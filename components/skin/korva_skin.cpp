@@ -29,6 +29,8 @@ namespace tapwing::skin {
 namespace {
 
 constexpr UINT_PTR kSubclassId = 0x4B534B4E;
+// The role also sits in a window property: the 64-bit import library lacks GetWindowSubclass.
+constexpr wchar_t kRoleProperty[] = L"KorvaSkin.Role";
 
 // Kept in the subclass reference data.
 enum Role : DWORD_PTR {
@@ -63,8 +65,8 @@ std::wstring ClassOf(HWND hwnd) {
 bool Is(const std::wstring& cls, const wchar_t* name) { return lstrcmpiW(cls.c_str(), name) == 0; }
 
 Role RoleOf(HWND hwnd) {
-  DWORD_PTR ref = 0;
-  if (!hwnd || !GetWindowSubclass(hwnd, SkinProc, kSubclassId, &ref)) return kNone;
+  if (!hwnd) return kNone;
+  const auto ref = reinterpret_cast<DWORD_PTR>(GetPropW(hwnd, kRoleProperty));
   return static_cast<Role>(ref & kRoleMask);
 }
 
@@ -104,7 +106,8 @@ Role TopRole(const std::wstring& cls, LONG style) {
 }
 
 void Subclass(HWND hwnd, Role role, bool pending) {
-  SetWindowSubclass(hwnd, SkinProc, kSubclassId, role | (pending ? kPending : 0));
+  const DWORD_PTR ref = role | (pending ? kPending : 0);
+  if (SetWindowSubclass(hwnd, SkinProc, kSubclassId, ref)) SetPropW(hwnd, kRoleProperty, reinterpret_cast<HANDLE>(ref));
 }
 
 // The parent receives the control's WM_CTLCOLOR* messages, whatever kind of window it is.
@@ -189,6 +192,7 @@ LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id
   const Role role = static_cast<Role>(ref & kRoleMask);
   switch (msg) {
     case WM_NCDESTROY:
+      RemovePropW(hwnd, kRoleProperty);
       RemoveWindowSubclass(hwnd, SkinProc, id);
       return DefSubclassProc(hwnd, msg, wp, lp);
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """CTest fixture of the e2e tests.
 
-  fixture.py setup    a fresh template prefix (and the zh_CN.UTF-8 locale) for this run
+  fixture.py setup    fresh template prefixes (and the zh_CN.UTF-8 locale) for this run: one
+                      for the build the suite runs on, and one for the 64-bit build where
+                      the suite runs on the 32-bit one (for the short 64-bit run beside it)
   fixture.py cleanup  ends what killed tests left running, removes prefixes and sessions
 
 Cleanup ends only processes the sessions recorded in their pids files, and only while the
@@ -43,7 +45,7 @@ def _end_leftovers(session_dir):
     wine_prefix = session_dir / "prefix"
     if (wine_prefix / "system.reg").exists():
         env = prefix.wine_env(wine_prefix)
-        subprocess.run(["wineserver", "-k"], env=env, timeout=30,
+        subprocess.run(prefix.wineserver(env, "-k"), env=env, timeout=30,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
@@ -64,15 +66,21 @@ def cleanup(remove_template=True):
             _end_leftovers(session_dir)
             shutil.rmtree(session_dir, ignore_errors=True)
     if remove_template:
-        shutil.rmtree(config.TEMPLATE_PREFIX, ignore_errors=True)
+        for arch in ("win32", "win64"):
+            shutil.rmtree(prefix.template(arch), ignore_errors=True)
 
 
 def setup():
     cleanup(remove_template=False)
     shutil.rmtree(config.ARTIFACTS_DIR, ignore_errors=True)
-    started = time.monotonic()
-    prefix.ensure_template(fresh=True)
-    print(f"template prefix {config.TEMPLATE_PREFIX} made in {time.monotonic() - started:.1f} s")
+    if not config.HOST_BUILDS:
+        subprocess.run(["bash", str(config.ARCH_SCRIPT)])  # says why Wine cannot start
+        sys.exit(1)
+    print(f"the suite runs on the {config.ARCH} build (this host runs: {' '.join(config.HOST_BUILDS)})")
+    for arch in config.HOST_BUILDS:
+        started = time.monotonic()
+        prefix.ensure_template(fresh=True, arch=arch)
+        print(f"template prefix {prefix.template(arch)} made in {time.monotonic() - started:.1f} s")
     for exe in (config.PROBE_EXE, config.CLICKTARGET_EXE, config.TAPWING_EXE):
         if not exe.exists():
             print(f"note: {exe} is not built; tests that need it will be skipped")

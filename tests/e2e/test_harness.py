@@ -5,7 +5,7 @@ failure says nothing about Tapwing."""
 import unittest
 
 import harness
-from harness import config, wait_for
+from harness import config, prefix, wait_for
 from harness.probe import Probe
 
 session = None
@@ -87,7 +87,7 @@ class OtherProcessWindowTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.host = Probe(str(config.PROBE_EXE), session.env, cwd=session.dir)
+        cls.host = Probe(prefix.wine(session.env, config.PROBE_EXE), session.env, cwd=session.dir)
         cls.host.ping(timeout=30)
         cls.hwnd = cls.host.demo_window("演示窗口")
         cls.kids = session.probe.children(cls.hwnd)

@@ -16,10 +16,11 @@ KORVA_DLL = config.PROGRAM_DIR / "korva.dll"
 
 def setUpModule():
     global session
+    harness.require_tapwing()
     for path in (KORVA_CHECK, KORVA_DLL):
         if not path.exists():
             raise unittest.SkipTest(f"{path} is not built "
-                                    "(cmake --preset win32 && cmake --build --preset win32)")
+                                    f"(cmake --preset {config.ARCH} && cmake --build --preset {config.ARCH})")
     # No click target: korva_check reads the cursor back right after moving it, and a Wine
     # window tracking the pointer reports the motion of the previous move late, which Wine
     # then takes for the cursor position (4 runs in 5 failed that way with one).

@@ -10,7 +10,7 @@ import time
 import unittest
 
 import harness
-from harness import config, wait_for, wait_stable
+from harness import config, prefix, wait_for, wait_stable
 from harness.tapwing import Tapwing
 
 session = None
@@ -106,7 +106,7 @@ def assert_no_message_box(settle=2.0):
 # ---- Registry -------------------------------------------------------------------------
 
 def wine(*args, timeout=30):
-    return subprocess.run(["wine", *args], env=session.env, cwd=session.dir, capture_output=True,
+    return subprocess.run(prefix.wine(session.env, *args), env=session.env, cwd=session.dir, capture_output=True,
                           timeout=timeout)
 
 

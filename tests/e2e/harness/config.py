@@ -1,18 +1,40 @@
-"""Where the e2e tests find the program, the helper tools and their scratch space.
+"""Where the e2e tests find the program, the helper tools and their scratch space, and which
+Windows build they run.
 
-CTest sets the TAPWING_* variables; run by hand, the defaults fit the standard presets.
+The build is the first that scripts/wine-arch.sh says this host can run (win32 wherever
+32-bit programs run, else win64); TAPWING_ARCH names one explicitly, for the short 64-bit
+run beside the 32-bit suite. CTest sets the TAPWING_* variables; run by hand, the defaults
+fit the standard presets.
 """
 
 import os
+import subprocess
 from pathlib import Path
 
 SOURCE_DIR = Path(os.environ.get("TAPWING_SOURCE_DIR") or Path(__file__).resolve().parents[3])
-PROGRAM_DIR = Path(os.environ.get("TAPWING_PROGRAM_DIR") or SOURCE_DIR / "build/win32/Tapwing")
-TOOLS_DIR = Path(os.environ.get("TAPWING_E2E_TOOLS") or SOURCE_DIR / "build/win32/e2e-tools")
-WORK_DIR = Path(os.environ.get("TAPWING_E2E_WORK") or SOURCE_DIR / "build/native/e2e")
+BUILD_ROOT = Path(os.environ.get("TAPWING_BUILD_ROOT") or SOURCE_DIR / "build")
+WORK_DIR = Path(os.environ.get("TAPWING_E2E_WORK") or BUILD_ROOT / "native/e2e")
 
+ARCH_SCRIPT = SOURCE_DIR / "scripts/wine-arch.sh"
 PREFIX_SCRIPT = SOURCE_DIR / "scripts/wine-prefix.sh"
-TEMPLATE_PREFIX = WORK_DIR / "template-prefix"
+
+
+def host_builds():
+    """The Windows builds this host can run, preferred first (empty when Wine cannot start)."""
+    done = subprocess.run(["bash", str(ARCH_SCRIPT)], capture_output=True, text=True, timeout=30)
+    return done.stdout.split() if done.returncode == 0 else []
+
+
+def why_not_32bit():
+    return subprocess.run(["bash", str(ARCH_SCRIPT), "why"], capture_output=True, text=True,
+                          timeout=30).stdout.strip()
+
+
+HOST_BUILDS = host_builds()
+ARCH = os.environ.get("TAPWING_ARCH") or (HOST_BUILDS or ["win32"])[0]
+
+PROGRAM_DIR = BUILD_ROOT / ARCH / "Tapwing"
+TOOLS_DIR = BUILD_ROOT / ARCH / "e2e-tools"
 LOCALE_DIR = WORK_DIR / "locale"
 SESSIONS_DIR = WORK_DIR / "sessions"
 ARTIFACTS_DIR = WORK_DIR / "artifacts"

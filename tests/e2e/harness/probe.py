@@ -25,9 +25,9 @@ def _arg(value):
 
 
 class Probe:
-    def __init__(self, exe, env, cwd=None, log=None):
+    def __init__(self, command, env, cwd=None, log=None):
         self.proc = subprocess.Popen(
-            ["wine", exe], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+            command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
             stderr=log or subprocess.DEVNULL, env=env, cwd=cwd)
         self._lines = queue.Queue()
         self._lock = threading.Lock()

@@ -67,7 +67,7 @@ class Session:
         for exe in (config.PROBE_EXE, config.CLICKTARGET_EXE):
             if not exe.exists():
                 raise unittest.SkipTest(f"{exe} is not built "
-                                        "(cmake --preset win32 && cmake --build --preset win32)")
+                                        f"(cmake --preset {config.ARCH} && cmake --build --preset {config.ARCH})")
         started = time.monotonic()
         self.timings["template"] = prefix.ensure_template()
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -89,10 +89,10 @@ class Session:
 
             t = time.monotonic()
             # A persistent server: Wine processes come and go without restarting it.
-            subprocess.run(["wineserver", "-p"], env=self.env, check=True, timeout=30)
+            subprocess.run(prefix.wineserver(self.env, "-p"), env=self.env, check=True, timeout=30)
             if self.with_click_target:
                 self._start_clicktarget()
-            self.probe = Probe(str(config.PROBE_EXE), self.env, cwd=self.dir, log=self._log("probe"))
+            self.probe = Probe(prefix.wine(self.env, config.PROBE_EXE), self.env, cwd=self.dir, log=self._log("probe"))
             self._record(self.probe.pid, "probe")
             self.probe.ping(timeout=30)
             if self.with_click_target:
@@ -116,7 +116,7 @@ class Session:
         _kill(self._clicktarget)
         if self.env:
             # Ends what Wine itself started in this prefix (services, explorer).
-            subprocess.run(["wineserver", "-k"], env=self.env, timeout=30,
+            subprocess.run(prefix.wineserver(self.env, "-k"), env=self.env, timeout=30,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         _kill(self._xvfb)
         if Session.current is self:
@@ -168,7 +168,7 @@ class Session:
     def _start_clicktarget(self):
         self.click_log.touch()
         self._clicktarget = subprocess.Popen(
-            ["wine", str(config.CLICKTARGET_EXE), config.windows_path(self.click_log)],
+            prefix.wine(self.env, config.CLICKTARGET_EXE, config.windows_path(self.click_log)),
             env=self.env, cwd=self.dir, stdout=subprocess.DEVNULL, stderr=self._log("clicktarget"))
         self._record(self._clicktarget.pid, "clicktarget")
         wait_for(lambda: self.click_log.read_text().startswith("# ready"), 30,
@@ -179,7 +179,7 @@ class Session:
     def launch(self, exe, *args, cwd=None, name=None):
         """Starts a Windows program in this session; returns its Popen (Unix PID = process)."""
         name = name or Path(exe).stem
-        proc = subprocess.Popen(["wine", str(exe), *map(str, args)], env=self.env,
+        proc = subprocess.Popen(prefix.wine(self.env, exe, *args), env=self.env,
                                 cwd=str(cwd or Path(exe).parent),
                                 stdout=self._log(name), stderr=subprocess.STDOUT)
         self._record(proc.pid, name)
@@ -194,7 +194,7 @@ class Session:
         name = Path(exe).stem
         out_path, err_path = self.artifacts / f"{name}.stdout", self.artifacts / f"{name}.stderr"
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
-            proc = subprocess.Popen(["wine", str(exe), *map(str, args)], env=self.env,
+            proc = subprocess.Popen(prefix.wine(self.env, exe, *args), env=self.env,
                                     cwd=str(cwd or self.dir), stdout=out, stderr=err)
         self._record(proc.pid, name)
         try:
@@ -226,7 +226,7 @@ class Session:
         exe = Path(exe or config.TAPWING_EXE)
         if not exe.exists():
             raise unittest.SkipTest(f"{exe} is not built "
-                                    "(cmake --preset win32 && cmake --build --preset win32)")
+                                    f"(cmake --preset {config.ARCH} && cmake --build --preset {config.ARCH})")
         app = Tapwing(self, self.launch(exe, *args, name="tapwing"))
         self._apps.append(app)
         app.wait_shown(timeout)
@@ -237,7 +237,7 @@ class Session:
     def reg_query(self, key, value=None, timeout=30):
         """The data of a registry value as text (value None: the key's default value), or
         None while the key or value does not exist. Costs one short Wine process."""
-        args = ["wine", "reg", "query", key] + (["/ve"] if value is None else ["/v", value])
+        args = prefix.wine(self.env, "reg", "query", key, *(["/ve"] if value is None else ["/v", value]))
         done = subprocess.run(args, env=self.env, capture_output=True, timeout=timeout)
         if done.returncode != 0:
             return None
