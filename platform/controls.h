@@ -77,15 +77,16 @@ class PictureBox {
 };
 
 // Creates a form's window and controls. Controls are created in tab order; the builder keeps
-// them alive as long as the form exists.
+// them alive as long as the form exists. `name` is what accessibility tools call the control
+// (a text box goes by its initial text).
 class FormBuilder {
  public:
   virtual ~FormBuilder() = default;
   virtual void SetForm(std::string_view caption, int clientWidth, int clientHeight) = 0;
   virtual Frame& AddFrame(const Bounds& bounds, std::string_view caption) = 0;
   virtual TextBox& AddTextBox(const Frame& container, const Bounds& bounds, std::string_view text) = 0;
-  virtual ComboList& AddComboList(const Frame& container, const Bounds& bounds) = 0;
-  virtual PictureBox& AddPictureBox(const Bounds& bounds, std::string_view toolTip) = 0;
+  virtual ComboList& AddComboList(const Frame& container, const Bounds& bounds, std::string_view name) = 0;
+  virtual PictureBox& AddPictureBox(const Bounds& bounds, std::string_view toolTip, std::string_view name) = 0;
   virtual Timer& AddTimer(int interval, bool enabled, TimerUse use) = 0;
 };
 

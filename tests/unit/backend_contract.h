@@ -59,7 +59,7 @@ TYPED_TEST_P(BackendContract, AssigningATextRaisesChangeBeforeSetTextReturns) {
 TYPED_TEST_P(BackendContract, FocusEventsFireOnlyWhenTheFocusMovesBetweenControls) {
   auto& ui = this->backend.Ui();
   auto& frame = ui.AddFrame({1058, 60, 2415, 1575}, "frame");
-  auto& list = ui.AddComboList(frame, {360, 1080, 1635, 300});
+  auto& list = ui.AddComboList(frame, {360, 1080, 1635, 300}, "延时");
   auto& first = ui.AddTextBox(frame, this->Box(1440), "Y坐标");
   auto& second = ui.AddTextBox(frame, this->Box(360), "X坐标");
   std::vector<std::string> events;
