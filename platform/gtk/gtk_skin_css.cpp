@@ -20,7 +20,7 @@ constexpr char kFormCss[] = R"css(
 .tapwing-form combobox arrow { min-height: 0; min-width: 12px; }
 .tapwing-form combobox box { padding: 0; }
 .tapwing-form frame > border { border-radius: 3px; }
-.tapwing-form frame > label { margin: 0 2px; }
+.tapwing-form frame > label { margin: 0 2px 0 5px; }
 )css";
 
 std::string Hex(tapwing::skin::Rgb colour) {
