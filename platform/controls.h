@@ -1,9 +1,16 @@
 // The controls a form is made of, as the window's logic sees them. Each backend realises them
-// (win32/ with real windows, fake/ for the unit tests). Events are raised synchronously, as on
-// Windows: assigning a text raises Change before SetText returns.
+// (win32/ with real windows, gtk/ natively on Linux, fake/ for the unit tests).
+//
+// What the window's logic relies on from every backend (tests/unit/backend_contract.h checks it):
+// - assigning a text raises Change before SetText returns;
+// - GotFocus and LostFocus fire only when the focus moves from one control of the form to
+//   another, never when the whole window is deactivated or reactivated;
+// - a timer keeps a fixed period and drops a tick it could not deliver in time, never making
+//   up for it with a burst;
+// - timers keep ticking while a message box is open;
+// - message boxes are modal and have an OK button only.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -57,25 +64,29 @@ class Timer {
   Event Tick;
 };
 
-// A box with a persistent image: what is drawn into hDC() stays and is repainted from memory.
+// A box with a persistent image: what is drawn into it stays and is repainted from memory.
 class PictureBox {
  public:
   virtual ~PictureBox() = default;
-  virtual std::uintptr_t hDC() const = 0;
+  // Draws the image file at half its pixel width and height with its top-left corner at (x, y),
+  // in pixels of the box; the part outside the box is cut off. A missing or unreadable file
+  // draws nothing, silently.
+  virtual void DrawImage(std::string_view file, int x, int y) = 0;
 
   Event Click;
 };
 
 // Creates a form's window and controls. Controls are created in tab order; the builder keeps
-// them alive as long as the form exists.
+// them alive as long as the form exists. `name` is what accessibility tools call the control
+// (a text box goes by its initial text).
 class FormBuilder {
  public:
   virtual ~FormBuilder() = default;
   virtual void SetForm(std::string_view caption, int clientWidth, int clientHeight) = 0;
   virtual Frame& AddFrame(const Bounds& bounds, std::string_view caption) = 0;
   virtual TextBox& AddTextBox(const Frame& container, const Bounds& bounds, std::string_view text) = 0;
-  virtual ComboList& AddComboList(const Frame& container, const Bounds& bounds) = 0;
-  virtual PictureBox& AddPictureBox(const Bounds& bounds, std::string_view toolTip) = 0;
+  virtual ComboList& AddComboList(const Frame& container, const Bounds& bounds, std::string_view name) = 0;
+  virtual PictureBox& AddPictureBox(const Bounds& bounds, std::string_view toolTip, std::string_view name) = 0;
   virtual Timer& AddTimer(int interval, bool enabled, TimerUse use) = 0;
 };
 

@@ -1,10 +1,11 @@
-// What the window's logic asks of the system beyond its own controls.
+// What the window's logic asks of the system beyond its own controls and the keyboard.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
-#include "platform/guid.h"
+#include "platform/input_device.h"
 
 namespace platform {
 
@@ -12,7 +13,8 @@ class Services {
  public:
   virtual ~Services() = default;
 
-  // A modal box with an OK button only and no icon; returns once it is dismissed.
+  // A modal box with an OK button only and no icon; returns once it is dismissed. The window's
+  // timers keep ticking while it is open.
   virtual void MsgBox(std::string_view prompt, std::string_view title) = 0;
 
   // Another copy of this program already runs in the user's session.
@@ -20,18 +22,20 @@ class Services {
   // Ends the program once the current handler returns; the window is never shown if it was not yet.
   virtual void End() = 0;
 
-  // The program's folder, without a trailing separator except at a drive root.
-  virtual std::string AppPath() = 0;
-
-  // Starts `program` from the system directory with `commandLine`, hidden; does not wait.
-  virtual void StartHidden(std::string_view program, std::string_view commandLine) = 0;
-
   // The user's decimal separator, as the locale sets it.
   virtual std::string DecimalSeparator() = 0;
 
-  // Creates an in-process COM object; returns the interface pointer (one reference) or throws
-  // ComError.
-  virtual void* CreateObject(const Guid& classId, const Guid& interfaceId) = 0;
+  // A file that ships with the program, by its name ("Tapwing.PNG"), as a full path.
+  virtual std::string ProgramFile(std::string_view name) = 0;
+
+  // Start-up chores. Both are silent: a failure shows itself later or not at all.
+  // Makes the input component in `file` known to the system, where the system needs that.
+  virtual void RegisterComponent(std::string_view file) = 0;
+  // Restyles the program's windows with the skin file. Without a skin the system's look stays.
+  virtual void AttachSkin(std::string_view skinFile) = 0;
+
+  // Opens the input device; throws InputError when it cannot.
+  virtual std::unique_ptr<InputDevice> OpenInput() = 0;
 };
 
 }  // namespace platform
