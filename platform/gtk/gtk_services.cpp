@@ -23,7 +23,7 @@ std::string Services::DecimalSeparator() {
 
 std::string Services::ProgramFile(std::string_view name) { return FindProgramFile(ProgramFolder(), name); }
 
-void Services::AttachSkin(std::string_view skinFile, std::string_view) { ApplySkinFile(skinFile); }
+void Services::AttachSkin(std::string_view skinFile) { ApplySkinFile(skinFile); }
 
 std::unique_ptr<InputDevice> Services::OpenInput() { return X11Input::Open(); }
 

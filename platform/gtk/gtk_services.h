@@ -25,7 +25,7 @@ class Services : public platform::Services {
   std::string DecimalSeparator() override;
   std::string ProgramFile(std::string_view name) override;
   void RegisterComponent(std::string_view) override {}
-  void AttachSkin(std::string_view skinFile, std::string_view password) override;
+  void AttachSkin(std::string_view skinFile) override;
   std::unique_ptr<InputDevice> OpenInput() override;
 
   bool Ended() const { return ended_; }
