@@ -21,6 +21,7 @@ constexpr char kFormCss[] = R"css(
 .tapwing-form combobox box { padding: 0; }
 .tapwing-form frame > border { border-radius: 3px; }
 .tapwing-form frame > label { margin: 0 2px 0 5px; }
+menu menuitem { min-height: 0; padding: 1px 4px; }
 )css";
 
 std::string Hex(tapwing::skin::Rgb colour) {
@@ -68,8 +69,8 @@ std::string SkinCss(const tapwing::skin::Skin& skin) {
 
   std::string css;
   css += "* { font-family: " + faces + "sans-serif; font-size: " + size + "; }\n";
-  css += ".background, .background label { background-color: " + bg + "; color: " + text + "; }\n";
-  css += ".background label { background-color: transparent; }\n";
+  // Labels take the colour from their window; buttons keep the theme's face, as on Windows.
+  css += ".background { background-color: " + bg + "; color: " + text + "; }\n";
   css += "frame > border { border: 1px solid " + border + "; }\n";
   css += "frame > label { color: " + caption + "; }\n";
   css += "entry { " + flat + "background-color: " + fieldBg + "; color: " + fieldText + "; caret-color: " + fieldText +
