@@ -47,14 +47,32 @@ void GridTimer::SetEnabled(bool enabled) {
 
 // Arming (or disarming) resets the expiration count, so nothing from the old period is left.
 void GridTimer::Apply() {
-  itimerspec setting{};
-  if (Running()) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    setting.it_interval = Milliseconds(interval_);
-    setting.it_value = Add(now, setting.it_interval);
+  asleep_ = false;
+  if (!Running()) {
+    const itimerspec off{};
+    timerfd_settime(fd_.Get(), 0, &off, nullptr);
+    return;
   }
-  timerfd_settime(fd_.Get(), Running() ? TFD_TIMER_ABSTIME : 0, &setting, nullptr);
+  clock_gettime(CLOCK_MONOTONIC, &origin_);
+  Arm(Add(origin_, Milliseconds(interval_)));
+}
+
+void GridTimer::Arm(timespec first) {
+  itimerspec setting{};
+  setting.it_interval = Milliseconds(interval_);
+  setting.it_value = first;
+  timerfd_settime(fd_.Get(), TFD_TIMER_ABSTIME, &setting, nullptr);
+}
+
+void GridTimer::Wake() {
+  if (!asleep_ || !Running()) return;
+  asleep_ = false;
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const long long period = static_cast<long long>(interval_) * 1000000LL;
+  const long long since = (now.tv_sec - origin_.tv_sec) * 1000000000LL + (now.tv_nsec - origin_.tv_nsec);
+  const long long next = (since / period + 1) * period;
+  Arm(Add(origin_, {static_cast<time_t>(next / 1000000000LL), static_cast<long>(next % 1000000000LL)}));
 }
 
 gboolean GridTimer::OnExpired(gint fd, GIOCondition, gpointer data) {
@@ -62,7 +80,13 @@ gboolean GridTimer::OnExpired(gint fd, GIOCondition, gpointer data) {
   // Nothing to read: the timer was stopped or set again after the loop saw it ready.
   if (read(fd, &expirations, sizeof expirations) != sizeof expirations) return G_SOURCE_CONTINUE;
   auto* self = static_cast<GridTimer*>(data);
-  if (self->Running()) self->sink_.Raise(self->Tick);  // once, however many periods went by
+  if (!self->Running()) return G_SOURCE_CONTINUE;
+  self->sink_.Raise(self->Tick);  // once, however many periods went by
+  if (self->Running() && !self->asleep_ && self->idle_ && self->idle_()) {
+    const itimerspec off{};
+    timerfd_settime(self->fd_.Get(), 0, &off, nullptr);
+    self->asleep_ = true;
+  }
   return G_SOURCE_CONTINUE;
 }
 

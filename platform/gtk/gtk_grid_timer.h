@@ -4,12 +4,17 @@
 // Setting the interval or the enabled flag while it runs starts the period over; a stopped
 // timer never ticks, not even for an expiration already waiting. It may tick again while an
 // earlier tick's handler waits in a message box, as a Windows timer does in a modal loop.
-// Both uses share this: one wake per period and no X traffic is cheap enough for the 10 ms poll.
+// A timer whose ticks have nothing to do at rest (the hotkey poll) may sleep between them: after
+// a tick its `idle` test calls quiet it stops waking the process, and Wake() puts it back on its
+// own grid, so its ticks fall exactly where they would have fallen.
 // Implemented: everything above. Not possible here: periods below the kernel's timer slack
 // (50 us by default) are not kept more finely than that.
 #pragma once
 
 #include <glib.h>
+
+#include <ctime>
+#include <functional>
 
 #include "platform/controls.h"
 #include "platform/gtk/gtk_controls.h"
@@ -30,8 +35,14 @@ class GridTimer : public Timer {
   void SetEnabled(bool enabled) override;
   bool Running() const { return enabled_ && interval_ > 0; }
 
+  // After each tick for which `idle` answers true, the timer sleeps until Wake().
+  void SleepWhile(std::function<bool()> idle) { idle_ = std::move(idle); }
+  // The next tick comes at the next point of the grid, if the timer runs and sleeps.
+  void Wake();
+
  private:
   void Apply();
+  void Arm(timespec first);
   static gboolean OnExpired(gint fd, GIOCondition condition, gpointer self);
 
   EventSink& sink_;
@@ -39,6 +50,9 @@ class GridTimer : public Timer {
   bool enabled_;
   UniqueFd fd_;
   GSourcePtr watch_;
+  timespec origin_{};  // where the grid starts: the last (re)start
+  std::function<bool()> idle_;
+  bool asleep_ = false;
 };
 
 }  // namespace platform::gtk

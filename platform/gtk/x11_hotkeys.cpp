@@ -77,10 +77,18 @@ void X11Hotkeys::SelectCoreKeys(GtkWidget* window, gpointer) {
 
 bool X11Hotkeys::Pressed(Hotkey key) { return latches_[IndexOf(key)].Read(); }
 
+bool X11Hotkeys::Pending() const {
+  for (const KeyLatch& latch : latches_) {
+    if (latch.Pending()) return true;
+  }
+  return false;
+}
+
 void X11Hotkeys::OnKey(unsigned keycode, bool down) {
   for (int i = 0; i < 3; ++i) {
     if (keycodes_[i] != keycode || keycode == 0) continue;
     down ? latches_[i].Press() : latches_[i].Release();
+    if (down && latches_[i].Pending() && onPress_) onPress_();
   }
 }
 

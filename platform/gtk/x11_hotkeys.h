@@ -12,6 +12,7 @@
 #include <gtk/gtk.h>
 
 #include <array>
+#include <functional>
 
 #include "platform/gtk/gtk_handles.h"
 #include "platform/gtk/x11_display.h"
@@ -28,6 +29,10 @@ class X11Hotkeys : public Keyboard {
   X11Hotkeys& operator=(const X11Hotkeys&) = delete;
 
   bool Pressed(Hotkey key) override;
+  // Some press of F5, F6 or F7 waits for its read.
+  bool Pending() const;
+  // Called on every new press of F5, F6 or F7, so a poll that sleeps at rest can wake.
+  void OnPress(std::function<void()> callback) { onPress_ = std::move(callback); }
 
   // Makes `window` take key events that other clients send it (XSendEvent). GDK reads keys
   // through XInput2 and leaves the core key masks unselected, so X would deliver them to nobody.
@@ -49,6 +54,7 @@ class X11Hotkeys : public Keyboard {
   std::array<KeyLatch, 3> latches_;
   GSourcePtr watch_;
   bool filtering_ = false;
+  std::function<void()> onPress_;
 };
 
 }  // namespace platform::gtk

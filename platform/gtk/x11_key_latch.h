@@ -20,6 +20,8 @@ class KeyLatch {
     pressed_ = false;
     return counts;
   }
+  // A press the next read has yet to see.
+  bool Pending() const { return pressed_; }
 
  private:
   bool down_ = false;

@@ -70,6 +70,35 @@ TEST(X11Hotkeys, HearsKeysOfOtherClientsThroughRawEvents) {
   EXPECT_FALSE(keys.Pressed(Hotkey::F7));  // released before the read
 }
 
+// The hotkey poll sleeps at rest and a press wakes it: F7 is read at the next tick, and the
+// ticks keep to the grid they started on.
+TEST(GridTimer, ASleepingPollWakesOnAPressOnItsOwnGrid) {
+  FormWindow window;
+  X11Hotkeys keys;
+  auto& poll = dynamic_cast<GridTimer&>(window.AddTimer(10, true, platform::TimerUse::Poll));
+  poll.SleepWhile([&keys] { return !keys.Pending(); });
+  keys.OnPress([&poll] { poll.Wake(); });
+  std::vector<gint64> ticks;
+  bool pressed = false;
+  poll.Tick = [&] {
+    ticks.push_back(g_get_monotonic_time());
+    pressed = pressed || keys.Pressed(Hotkey::F7);
+  };
+  gtk_test::RunUntil([] { return false; }, 200);
+  EXPECT_EQ(ticks.size(), 1u) << "the poll did not fall asleep";
+
+  DisplayPtr other = OpenDisplay();
+  const KeyCode f7 = XKeysymToKeycode(other.get(), XK_F7);
+  XTestFakeKeyEvent(other.get(), f7, True, CurrentTime);
+  XSync(other.get(), False);
+  EXPECT_TRUE(gtk_test::RunUntil([&] { return pressed; }, 2000));
+  XTestFakeKeyEvent(other.get(), f7, False, CurrentTime);
+  XSync(other.get(), False);
+  ASSERT_EQ(ticks.size(), 2u);
+  const gint64 phase = (ticks[1] - ticks[0]) % 10000;  // microseconds off the 10 ms grid
+  EXPECT_TRUE(phase < 2000 || phase > 8000) << phase;
+}
+
 // What a test does on a server without XTEST: key events sent straight to Tapwing's window.
 TEST(X11Hotkeys, CountsKeysSentToTheWindow) {
   X11Hotkeys keys;
