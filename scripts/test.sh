@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the unit tests natively, then the end-to-end tests with
-# the real Tapwing.exe under Wine on private Xvfb displays. Installs what it needs first.
+# Builds everything and runs every test. Installs what it needs first.
+#   - the Windows program, 32-bit and 64-bit, with their release zips;
+#   - the native Linux program and its Debian package;
+#   - the unit tests natively, the end-to-end tests of the Windows program under Wine and of the
+#     Linux program on X, each on private Xvfb displays.
 #
-# The e2e suite runs on the 32-bit build wherever this host can run 32-bit programs, with a
+# The Wine e2e suite runs on the 32-bit build wherever this host can run 32-bit programs, with a
 # short part of it on the 64-bit build too; elsewhere it runs whole on the 64-bit build. Only
 # scripts/wine-arch.sh decides that, never a failing test.
 set -euo pipefail
@@ -14,11 +17,17 @@ for preset in win32 win64; do
   cmake --preset "$preset"
   cmake --build --preset "$preset" --target all release
 done
+cmake --preset linux
+cmake --build --preset linux
+(cd build/linux && cpack -G DEB >/dev/null && ls tapwing_*.deb)
 cmake --preset native
 cmake --build --preset native
 
 builds=$(bash scripts/wine-arch.sh 2>/dev/null) || { bash scripts/wine-arch.sh >/dev/null; exit 1; }
 if [ "${builds%% *}" = win64 ]; then
-  echo "test.sh: the e2e suite runs on the 64-bit build: $(bash scripts/wine-arch.sh why)"
+  echo "test.sh: the Wine e2e suite runs on the 64-bit build: $(bash scripts/wine-arch.sh why)"
 fi
-ctest --preset native
+status=0
+ctest --preset native || status=1
+ctest --preset linux || status=1
+exit $status
