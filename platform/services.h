@@ -31,8 +31,8 @@ class Services {
   // Start-up chores. Both are silent: a failure shows itself later or not at all.
   // Makes the input component in `file` known to the system, where the system needs that.
   virtual void RegisterComponent(std::string_view file) = 0;
-  // Restyles the program's windows with the skin file; `password` is accepted and unused.
-  virtual void AttachSkin(std::string_view skinFile, std::string_view password) = 0;
+  // Restyles the program's windows with the skin file. Without a skin the system's look stays.
+  virtual void AttachSkin(std::string_view skinFile) = 0;
 
   // Opens the input device; throws InputError when it cannot.
   virtual std::unique_ptr<InputDevice> OpenInput() = 0;

@@ -69,10 +69,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 std::size_t Utf16Length(char32_t cp) { return cp >= 0x10000 ? 2 : 1; }
 
-std::string PassThrough(std::string_view text) { return std::string(text); }
-
-AnsiCodec ansiCodec{PassThrough, PassThrough};
-
 }  // namespace
 
 std::u16string ToUtf16(std::string_view utf8) {
@@ -113,19 +109,20 @@ std::size_t CountChars(std::string_view utf8) {
   return count;
 }
 
+// Counted in UTF-16 units as the system does; a pair is kept only when both its halves lie
+// inside [first, first + count), so both ends treat a cut pair alike. `end` saturates rather
+// than wrapping when count runs to the largest size.
 std::string MidChars(std::string_view utf8, std::size_t first, std::size_t count) {
+  const std::size_t end = count > SIZE_MAX - first ? SIZE_MAX : first + count;
   std::string out;
   std::size_t index = 0;
-  for (std::size_t pos = 0; pos < utf8.size() && index < first + count;) {
+  for (std::size_t pos = 0; pos < utf8.size() && index < end;) {
     const char32_t cp = DecodeUtf8(utf8, pos);
-    if (index >= first) AppendUtf8(out, cp);
-    index += Utf16Length(cp);
+    const std::size_t length = Utf16Length(cp);
+    if (index >= first && end - index >= length) AppendUtf8(out, cp);
+    index += length;
   }
   return out;
 }
-
-std::string ToAnsi(std::string_view utf8) { return ansiCodec.toAnsi(utf8); }
-std::string FromAnsi(std::string_view bytes) { return ansiCodec.fromAnsi(bytes); }
-void SetAnsiCodec(const AnsiCodec& codec) { ansiCodec = codec; }
 
 }  // namespace platform

@@ -1,5 +1,5 @@
-// Text conversions. The program keeps its strings in UTF-8; Windows wants UTF-16 for its wide
-// interfaces and the system's ANSI code page for the narrow ones.
+// Text conversions. The program keeps its strings in UTF-8; Windows and GDI+ want UTF-16, and
+// the window's logic counts characters as UTF-16 code units, as the system does.
 #pragma once
 
 #include <string>
@@ -13,18 +13,8 @@ std::string ToUtf8(std::u16string_view utf16);
 
 // Number of characters (UTF-16 code units, as the system counts them) in a UTF-8 text.
 std::size_t CountChars(std::string_view utf8);
-// The characters [first, first + count) of a UTF-8 text, counted as CountChars does.
+// The characters [first, first + count) of a UTF-8 text, counted as CountChars does. A
+// surrogate pair cut by either end is left out whole; `count` may run past the end.
 std::string MidChars(std::string_view utf8, std::size_t first, std::size_t count);
-
-// To and from the system's ANSI code page. Every byte of `bytes` is decoded, NULs included.
-std::string ToAnsi(std::string_view utf8);
-std::string FromAnsi(std::string_view bytes);
-
-// The backend installs the system's code page at start; until then it is UTF-8, as on Linux.
-struct AnsiCodec {
-  std::string (*toAnsi)(std::string_view utf8);
-  std::string (*fromAnsi)(std::string_view bytes);
-};
-void SetAnsiCodec(const AnsiCodec& codec);
 
 }  // namespace platform

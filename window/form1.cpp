@@ -3,9 +3,6 @@
 
 #include <string>
 
-#include "banner/module1.h"
-#include "platform/errors.h"
-#include "platform/skin.h"
 #include "window/form1_texts.h"
 
 using namespace form1_texts;
@@ -26,16 +23,17 @@ std::string JoinTexts(std::string_view a, std::string_view b, std::string_view c
 
 }  // namespace
 
-Form1::Form1(platform::FormBuilder& ui, platform::Services& system)
+Form1::Form1(platform::FormBuilder& ui, platform::Services& system, platform::Keyboard& keyboard)
     : Timer2(DesignForm(ui).AddTimer(0, false, platform::TimerUse::Clock)),
       Timer1(ui.AddTimer(10, true, platform::TimerUse::Poll)),
       Frame1(ui.AddFrame(Bounds{1058, 60, 2415, 1575}, kLegend)),
-      Combo3(ui.AddComboList(Frame1, Bounds{360, 1080, 1635, 300})),
-      Combo2(ui.AddComboList(Frame1, Bounds{360, 660, 1635, 300})),
+      Combo3(ui.AddComboList(Frame1, Bounds{360, 1080, 1635, 300}, kDelayListName)),
+      Combo2(ui.AddComboList(Frame1, Bounds{360, 660, 1635, 300}, kActionListName)),
       Text2(ui.AddTextBox(Frame1, Bounds{1440, 300, 555, 270}, kPlaceholderY)),
       Text1(ui.AddTextBox(Frame1, Bounds{360, 300, 555, 270}, kPlaceholderX)),
-      Picture1(ui.AddPictureBox(Bounds{38, 60, 915, 1575}, JoinTexts("Korva,", kContact))),
-      system_(system) {
+      Picture1(ui.AddPictureBox(Bounds{38, 60, 915, 1575}, JoinTexts("Korva,", kContact), kCaption)),
+      system_(system),
+      keyboard_(keyboard) {
   Picture1.Click = [this] { Picture1_Click(); };
   Text1.Change = [this] { Text1_Change(); };
   Text1.GotFocus = [this] { Text1_GotFocus(); };
@@ -56,16 +54,9 @@ void Form1::Form_Load() {
     return;
   }
 
-  // Quoted: unquoted, a folder with a space fails and one with "&" would run a second command.
-  system_.StartHidden("cmd.exe", JoinTexts("cmd /c RegSvr32 /s \"", ProgramFile("\\korva.dll"), "\""));
-
-  try {
-    platform::AttachSkin(ProgramFile("\\Korva.Skin"), "");
-  } catch (const platform::BindError&) {
-    // The skin is cosmetic: without its library the window keeps the system's look.
-  }
-
-  Module1::DrawImageFile(ProgramFile("\\Tapwing.PNG"), Picture1.hDC(), 0, -10);
+  system_.RegisterComponent(system_.ProgramFile(kComponentFile));
+  system_.AttachSkin(system_.ProgramFile(kSkinFile));
+  Picture1.DrawImage(system_.ProgramFile(kBannerFile), 0, -10);
   FillLists();
 }
 
@@ -79,10 +70,3 @@ void Form1::FillLists() {
 }
 
 void Form1::Picture1_Click() { system_.MsgBox(JoinTexts("    ", kContact, "    "), kAboutTitle); }
-
-std::string Form1::ProgramFile(std::string_view name) {
-  std::string folder = system_.AppPath();
-  // At a drive root the folder already ends in the separator.
-  if (!folder.empty() && folder.back() == '\\') name.remove_prefix(1);
-  return folder.append(name);
-}

@@ -1,19 +1,21 @@
 // Form1: Tapwing's only window. It holds the controls, fills the two lists, and handles the ten
 // control events: start-up, the about prompt, the coordinate fields, the hotkey poll and the
-// clicking run. The code is portable; the platform raises the events on the window's thread.
+// clicking run. It speaks to the system only through platform/'s interfaces; the backend raises
+// the events on the window's thread.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "automation/input_driver.h"
 #include "platform/controls.h"
+#include "platform/input_device.h"
+#include "platform/keyboard.h"
 #include "platform/services.h"
 
 class Form1 {
  public:
-  Form1(platform::FormBuilder& ui, platform::Services& system);
+  Form1(platform::FormBuilder& ui, platform::Services& system, platform::Keyboard& keyboard);
   ~Form1();
 
   void Form_Load();
@@ -45,12 +47,13 @@ class Form1 {
   void StopRun();
   void PerformAction(std::string_view action);
   void EnsureDriver();
-  void ReportDriverFailure(std::int32_t status);
+  void ReportDriverFailure(const platform::InputError& error);
   void CheckCoordinate(platform::TextBox& field, std::string_view placeholder);
-  std::string ProgramFile(std::string_view name);
 
   platform::Services& system_;
-  std::unique_ptr<automation::InputDriver> driver;
-  automation::Variant capturedX{};
-  automation::Variant capturedY{};
+  platform::Keyboard& keyboard_;
+  std::unique_ptr<platform::InputDevice> driver;
+  // The pointer position of the last capture, as the device reports it.
+  std::string capturedX;
+  std::string capturedY;
 };

@@ -21,11 +21,12 @@ void Form1::Text2_LostFocus() {
 }
 
 // Every edit must leave a complete number; anything else is refused and the field emptied, which
-// raises this check once more and stops at the empty text.
+// raises this check once more and stops at the empty text. The hotkeys keep working while the box
+// is open: a capture made meanwhile has replaced the refused text and stays.
 void Form1::CheckCoordinate(platform::TextBox& field, std::string_view placeholder) {
   const std::string text = field.Text();
   if (text == placeholder || text.empty()) return;
   if (number_text::IsNumeric(text, system_.DecimalSeparator())) return;
   system_.MsgBox(kNotANumber, kHintTitle);
-  field.SetText("");
+  if (field.Text() == text) field.SetText("");
 }

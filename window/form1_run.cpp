@@ -1,27 +1,16 @@
 // The hotkey poll (F7 capture, F5 start, F6 stop) and the clicking run.
 #include "window/form1.h"
 
-#include <cstdio>
-
-#include "platform/errors.h"
-#include "platform/key_state.h"
 #include "platform/text.h"
 #include "window/form1_texts.h"
 #include "window/number_text.h"
 
 using namespace form1_texts;
+using platform::Hotkey;
 
 namespace {
 
-constexpr int kKeyF5 = 0x74;
-constexpr int kKeyF6 = 0x75;
-constexpr int kKeyF7 = 0x76;
-
-// Down now and pressed since the previous poll; a held key (0x8000) or a press already over
-// (0x0001) does not count.
-bool IsTriggered(int virtualKey) { return platform::GetAsyncKeyState(virtualKey) == 0x8001; }
-
-using Operation = void (automation::InputDriver::*)();
+using Operation = void (platform::InputDevice::*)();
 
 struct Action {
   std::string_view name;
@@ -30,21 +19,21 @@ struct Action {
 
 constexpr Action kActionTable[] = {
     {kActions[0], nullptr},
-    {kActions[1], &automation::InputDriver::ClickLeft},
-    {kActions[2], &automation::InputDriver::DoubleClickLeft},
-    {kActions[3], &automation::InputDriver::ClickRight},
-    {kActions[4], &automation::InputDriver::ClickMiddle},
-    {kActions[5], &automation::InputDriver::WheelUp},
-    {kActions[6], &automation::InputDriver::WheelDown},
+    {kActions[1], &platform::InputDevice::ClickLeft},
+    {kActions[2], &platform::InputDevice::DoubleClickLeft},
+    {kActions[3], &platform::InputDevice::ClickRight},
+    {kActions[4], &platform::InputDevice::ClickMiddle},
+    {kActions[5], &platform::InputDevice::WheelUp},
+    {kActions[6], &platform::InputDevice::WheelDown},
 };
 
 }  // namespace
 
 // The three keys are tested in every poll, in this order and independently.
 void Form1::Timer1_Timer() {
-  if (IsTriggered(kKeyF7)) CaptureCursor();
-  if (IsTriggered(kKeyF5)) StartRun();
-  if (IsTriggered(kKeyF6)) StopRun();
+  if (keyboard_.Pressed(Hotkey::F7)) CaptureCursor();
+  if (keyboard_.Pressed(Hotkey::F5)) StartRun();
+  if (keyboard_.Pressed(Hotkey::F6)) StopRun();
 }
 
 void Form1::Timer2_Timer() {
@@ -59,32 +48,38 @@ void Form1::Timer2_Timer() {
     if (!x || !y) return;
     driver->MoveCursor(*x, *y);
     PerformAction(Combo2.Text());
-  } catch (const platform::ComError& error) {
-    ReportDriverFailure(error.Status());
+  } catch (const platform::InputError& error) {
+    ReportDriverFailure(error);
   }
 }
 
 void Form1::CaptureCursor() {
   try {
     EnsureDriver();
-    capturedX = {};
-    capturedY = {};
+    capturedX.clear();
+    capturedY.clear();
     driver->ReadCursor(capturedX, capturedY);
-  } catch (const platform::ComError& error) {
-    ReportDriverFailure(error.Status());
+  } catch (const platform::InputError& error) {
+    ReportDriverFailure(error);
     return;
   }
-  const std::string separator = system_.DecimalSeparator();
-  Text1.SetText(automation::ToDecimalText(capturedX, separator));
-  Text2.SetText(automation::ToDecimalText(capturedY, separator));
+  Text1.SetText(capturedX);
+  Text2.SetText(capturedY);
 }
 
 void Form1::StartRun() {
   const std::string separator = system_.DecimalSeparator();
-  const bool yIsNumber = number_text::IsNumeric(Text2.Text(), separator);
-  const bool xIsNumber = number_text::IsNumeric(Text1.Text(), separator);
+  const std::string yText = Text2.Text();
+  const std::string xText = Text1.Text();
+  const bool yIsNumber = number_text::IsNumeric(yText, separator);
+  const bool xIsNumber = number_text::IsNumeric(xText, separator);
   if (!(yIsNumber && xIsNumber)) {
     system_.MsgBox(kNoCoordinates, kHintTitle);
+    return;
+  }
+  // A number no screen point can have would start a run that never clicks: refuse it here.
+  if (!number_text::ToInt32(yText, separator) || !number_text::ToInt32(xText, separator)) {
+    system_.MsgBox(kNotANumber, kHintTitle);
     return;
   }
   // "延时" + milliseconds + "MS": the period is what lies between the first and last two characters.
@@ -111,16 +106,13 @@ void Form1::PerformAction(std::string_view action) {
 }
 
 void Form1::EnsureDriver() {
-  if (!driver) driver = std::make_unique<automation::InputDriver>(system_);
+  if (!driver) driver = system_.OpenInput();
 }
 
-// The run stops before the one message, so a broken component never shows a box per tick. The
-// next capture or run tick creates the object afresh.
-void Form1::ReportDriverFailure(std::int32_t status) {
+// The run stops before the one message, so a broken device never shows a box per tick. The next
+// capture or run tick opens the device afresh.
+void Form1::ReportDriverFailure(const platform::InputError& error) {
   StopRun();
   driver.reset();
-  char message[128];
-  std::snprintf(message, sizeof message, "输入组件 korva.dll 不可用,错误代码: 0x%08X",
-                static_cast<unsigned>(status));
-  system_.MsgBox(message, kHintTitle);
+  system_.MsgBox(error.what(), kHintTitle);
 }

@@ -1,4 +1,5 @@
-// The window's fixed texts: list entries, placeholders and messages, shown exactly as written.
+// The window's fixed texts: list entries, placeholders, messages and file names, used exactly as
+// written.
 #pragma once
 
 #include <array>
@@ -18,6 +19,15 @@ inline constexpr std::array<std::string_view, 7> kActions = {
 // Combo3, in index order: "延时", the period in milliseconds, "MS".
 inline constexpr std::array<std::string_view, 7> kDelays = {
     "延时10MS", "延时50MS", "延时100MS", "延时500MS", "延时1000MS", "延时5000MS", "延时10000MS"};
+
+// What accessibility tools call the two lists (the picture box goes by the caption).
+inline constexpr std::string_view kActionListName = "动作";
+inline constexpr std::string_view kDelayListName = "延时";
+
+// The files that ship beside the program.
+inline constexpr std::string_view kComponentFile = "korva.dll";
+inline constexpr std::string_view kSkinFile = "Korva.Skin";
+inline constexpr std::string_view kBannerFile = "Tapwing.PNG";
 
 inline constexpr std::string_view kContact = "korva@tapwing.example";
 inline constexpr std::string_view kAboutTitle = "作者:Korva";

@@ -5,9 +5,10 @@
 #include <exception>
 #include <string>
 
-#include "platform/win32/form_window.h"
-#include "platform/win32/services.h"
-#include "platform/win32/system.h"
+#include "platform/win32/win32_form_window.h"
+#include "platform/win32/win32_keyboard.h"
+#include "platform/win32/win32_process.h"
+#include "platform/win32/win32_services.h"
 #include "window/form1.h"
 
 namespace {
@@ -24,9 +25,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   platform::win32::InstallPlatform();
   platform::win32::ComApartment com;  // outlives the form, which releases the component object
   platform::win32::FormWindow window(instance);
-  platform::win32::Services system(window.Handle());
+  platform::win32::Win32Services system(window);
+  platform::win32::Win32Keyboard keyboard;
   try {
-    Form1 form(window, system);
+    Form1 form(window, system, keyboard);
     DestroyFirst destroyFirst{window};
     form.Form_Load();
     if (system.Ended()) return 0;

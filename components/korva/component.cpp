@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "automation/input_driver_abi.h"
+#include "components/korva/korva_abi.h"
 #include "korva.h"
 
 namespace korva {
@@ -47,13 +47,26 @@ class Factory final : public IClassFactory {
     return CreateDriver(iid, out);
   }
 
+  // Locks are counted apart from references, so an unlock nobody locked cannot drive the count
+  // below zero and keep the DLL loaded for good.
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    lock ? ModuleAddRef() : ModuleRelease();
+    if (lock) {
+      InterlockedIncrement(&locks_);
+      ModuleAddRef();
+      return S_OK;
+    }
+    for (LONG held = locks_; held > 0; held = locks_) {
+      if (InterlockedCompareExchange(&locks_, held - 1, held) == held) {
+        ModuleRelease();
+        break;
+      }
+    }
     return S_OK;
   }
 
  private:
   LONG refs_ = 0;
+  LONG locks_ = 0;
 };
 
 Factory g_factory;
@@ -69,13 +82,26 @@ bool ModuleInUse() { return InterlockedCompareExchange(&g_moduleRefs, 0, 0) != 0
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  static_assert(sizeof(CLSID) == sizeof(automation::abi::kClassId));
-  if (std::memcmp(&clsid, &automation::abi::kClassId, sizeof(CLSID)) != 0) return CLASS_E_CLASSNOTAVAILABLE;
+  static_assert(sizeof(CLSID) == sizeof(korva::abi::kClassId));
+  if (std::memcmp(&clsid, &korva::abi::kClassId, sizeof(CLSID)) != 0) return CLASS_E_CLASSNOTAVAILABLE;
   return korva::g_factory.QueryInterface(iid, out);
 }
 
 STDAPI DllCanUnloadNow() { return korva::ModuleInUse() ? S_FALSE : S_OK; }
 
-STDAPI DllRegisterServer() { return korva::RegisterServer(); }
+// No C++ exception may leave the DLL: out of memory is a status like any other.
+STDAPI DllRegisterServer() {
+  try {
+    return korva::RegisterServer();
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+}
 
-STDAPI DllUnregisterServer() { return korva::UnregisterServer(); }
+STDAPI DllUnregisterServer() {
+  try {
+    return korva::UnregisterServer();
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+}

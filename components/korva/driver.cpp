@@ -1,5 +1,5 @@
 // The driver object and its operations. Its function table has the type the client reads it
-// through (automation::abi::Table), so the slot positions on both sides come from one header.
+// through (korva::abi::Table), so the slot positions on both sides come from one header.
 //
 // Slots nobody fills answer E_NOTIMPL through one stub that takes the interface pointer only.
 // With __stdcall the callee pops the arguments, so that stub is exact only for a caller that
@@ -15,22 +15,22 @@
 #include <initializer_list>
 #include <new>
 
-#include "automation/input_driver_abi.h"
+#include "components/korva/korva_abi.h"
 #include "korva.h"
 
 namespace korva {
 
 namespace {
 
-namespace abi = automation::abi;
+namespace abi = korva::abi;
 using abi::Status;
 
 static_assert(sizeof(abi::Variant) == sizeof(VARIANT));
 static_assert(offsetof(abi::Variant, lVal) == offsetof(VARIANT, lVal));
-static_assert(sizeof(platform::Guid) == sizeof(IID));
+static_assert(sizeof(abi::Guid) == sizeof(IID));
 
-constexpr platform::Guid kIUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-constexpr platform::Guid kIDispatch{0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr abi::Guid kIUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr abi::Guid kIDispatch{0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 const abi::Table& Table();
 
@@ -50,17 +50,17 @@ Driver* Self(abi::Object* object) { return static_cast<Driver*>(object); }
 
 // --- IUnknown ---
 
-std::uint32_t TW_STDCALL AddRef(abi::Object* self) {
+std::uint32_t KORVA_CALL AddRef(abi::Object* self) {
   return static_cast<std::uint32_t>(InterlockedIncrement(&Self(self)->refs));
 }
 
-std::uint32_t TW_STDCALL Release(abi::Object* self) {
+std::uint32_t KORVA_CALL Release(abi::Object* self) {
   const LONG left = InterlockedDecrement(&Self(self)->refs);
   if (left == 0) delete Self(self);
   return static_cast<std::uint32_t>(left);
 }
 
-Status TW_STDCALL QueryInterface(abi::Object* self, const platform::Guid* iid, void** out) {
+Status KORVA_CALL QueryInterface(abi::Object* self, const abi::Guid* iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!iid) return E_POINTER;
@@ -72,24 +72,24 @@ Status TW_STDCALL QueryInterface(abi::Object* self, const platform::Guid* iid, v
 
 // --- IDispatch: no type information, so late binding is not offered ---
 
-Status TW_STDCALL GetTypeInfoCount(abi::Object*, UINT* count) {
+Status KORVA_CALL GetTypeInfoCount(abi::Object*, UINT* count) {
   if (!count) return E_POINTER;
   *count = 0;
   return S_OK;
 }
 
-Status TW_STDCALL GetTypeInfo(abi::Object*, UINT, LCID, ITypeInfo** info) {
+Status KORVA_CALL GetTypeInfo(abi::Object*, UINT, LCID, ITypeInfo** info) {
   if (info) *info = nullptr;
   return E_NOTIMPL;
 }
 
-Status TW_STDCALL GetIDsOfNames(abi::Object*, REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+Status KORVA_CALL GetIDsOfNames(abi::Object*, REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 
-Status TW_STDCALL Invoke(abi::Object*, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
+Status KORVA_CALL Invoke(abi::Object*, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
   return E_NOTIMPL;
 }
 
-Status TW_STDCALL NotImplemented(abi::Object*) { return E_NOTIMPL; }
+Status KORVA_CALL NotImplemented(abi::Object*) { return E_NOTIMPL; }
 
 // --- operations ---
 
@@ -117,39 +117,39 @@ Status SendMouse(std::initializer_list<DWORD> flags, DWORD wheel = 0) {
   return SendInput(count, events, sizeof(INPUT)) == count ? S_OK : LastError();
 }
 
-Status TW_STDCALL ClickLeft(abi::Object*, std::int32_t* result) {
+Status KORVA_CALL ClickLeft(abi::Object*, std::int32_t* result) {
   Done(result);
   return SendMouse({MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
 }
 
-Status TW_STDCALL ClickRight(abi::Object*, std::int32_t* result) {
+Status KORVA_CALL ClickRight(abi::Object*, std::int32_t* result) {
   Done(result);
   return SendMouse({MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP});
 }
 
-Status TW_STDCALL ClickMiddle(abi::Object*, std::int32_t* result) {
+Status KORVA_CALL ClickMiddle(abi::Object*, std::int32_t* result) {
   Done(result);
   return SendMouse({MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP});
 }
 
 // Four events in one call arrive far inside GetDoubleClickTime(), so the target sees a double click.
-Status TW_STDCALL DoubleClickLeft(abi::Object*, std::int32_t* result) {
+Status KORVA_CALL DoubleClickLeft(abi::Object*, std::int32_t* result) {
   Done(result);
   return SendMouse({MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
 }
 
-Status TW_STDCALL WheelUp(abi::Object*, std::int32_t* result) {
+Status KORVA_CALL WheelUp(abi::Object*, std::int32_t* result) {
   Done(result);
   return SendMouse({MOUSEEVENTF_WHEEL}, WHEEL_DELTA);
 }
 
-Status TW_STDCALL WheelDown(abi::Object*, std::int32_t* result) {
+Status KORVA_CALL WheelDown(abi::Object*, std::int32_t* result) {
   Done(result);
   return SendMouse({MOUSEEVENTF_WHEEL}, static_cast<DWORD>(-WHEEL_DELTA));
 }
 
 // Virtual-screen pixels, the same space GetCursorPos reports (negative left of/above the primary).
-Status TW_STDCALL MoveCursor(abi::Object*, std::int32_t x, std::int32_t y, std::int32_t* result) {
+Status KORVA_CALL MoveCursor(abi::Object*, std::int32_t x, std::int32_t y, std::int32_t* result) {
   Done(result);
   SetLastError(0);
   return SetCursorPos(x, y) ? S_OK : LastError();
@@ -167,7 +167,7 @@ Status PutInt(abi::Variant* out, LONG value) {
   return S_OK;
 }
 
-Status TW_STDCALL ReadCursor(abi::Object*, abi::Variant* x, abi::Variant* y, std::int32_t* result) {
+Status KORVA_CALL ReadCursor(abi::Object*, abi::Variant* x, abi::Variant* y, std::int32_t* result) {
   Done(result);
   if (!x || !y) return E_POINTER;
   POINT where;
@@ -221,7 +221,7 @@ HRESULT CreateDriver(REFIID iid, void** out) {
   *out = nullptr;
   Driver* driver = new (std::nothrow) Driver;
   if (!driver) return E_OUTOFMEMORY;
-  const HRESULT hr = QueryInterface(driver, reinterpret_cast<const platform::Guid*>(&iid), out);
+  const HRESULT hr = QueryInterface(driver, reinterpret_cast<const abi::Guid*>(&iid), out);
   Release(driver);  // drops the creation reference: on failure this deletes the object
   return hr;
 }

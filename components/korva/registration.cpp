@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "automation/input_driver_abi.h"
+#include "components/korva/korva_abi.h"
 #include "korva.h"
 
 namespace korva {
@@ -27,8 +27,8 @@ using Key = std::unique_ptr<HKEY, KeyCloser>;
 // "Software\Classes\CLSID\{F0BBCDBA-...}", below HKLM or HKCU.
 std::wstring ClassKeyPath() {
   GUID clsid;
-  static_assert(sizeof clsid == sizeof automation::abi::kClassId);
-  std::memcpy(&clsid, &automation::abi::kClassId, sizeof clsid);
+  static_assert(sizeof clsid == sizeof korva::abi::kClassId);
+  std::memcpy(&clsid, &korva::abi::kClassId, sizeof clsid);
   wchar_t text[40] = {};
   StringFromGUID2(clsid, text, 40);
   return std::wstring(L"Software\\Classes\\CLSID\\") + text;
@@ -37,8 +37,12 @@ std::wstring ClassKeyPath() {
 // The full path of this DLL, wherever it was loaded from (not the host program's path).
 std::wstring ModulePath() {
   HMODULE self = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ModulePath), &self);
+  // Without our own handle GetModuleFileNameW(nullptr) would name the host program.
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&ModulePath), &self) ||
+      self == nullptr) {
+    return {};
+  }
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));

@@ -331,9 +331,9 @@ BOOL CALLBACK StyleTopLevel(HWND top, LPARAM) {
   return TRUE;
 }
 
-std::optional<std::string> ReadSkinFile(const char* path) {
+std::optional<std::string> ReadSkinFile(const wchar_t* path) {
   if (!path || !*path) return std::nullopt;
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   std::optional<std::string> text;
@@ -352,6 +352,15 @@ std::optional<std::string> ReadSkinFile(const char* path) {
   return text;
 }
 
+std::wstring FromAnsi(const char* text) {
+  if (!text || !*text) return {};
+  const int size = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  std::wstring wide(size > 0 ? size : 1, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), size);
+  wide.resize(wide.size() - 1);
+  return wide;
+}
+
 bool MarkThread(DWORD tid) {
   for (DWORD& slot : g_threads) {
     if (slot == tid) return false;
@@ -363,7 +372,7 @@ bool MarkThread(DWORD tid) {
   return false;  // more attaching threads than any program of ours has: ignore the rest
 }
 
-int Attach(const char* path) {
+int Attach(const wchar_t* path) {
   const std::optional<std::string> text = ReadSkinFile(path);
   if (!text) return 0;
   std::optional<Skin> skin = SkinFromText(*text);
@@ -390,7 +399,21 @@ int Attach(const char* path) {
 }  // namespace
 }  // namespace tapwing::skin
 
-// The second argument is accepted and ignored: Tapwing always passes it empty.
+// The second argument is accepted and ignored: Tapwing always passes it empty. No exception may
+// leave the library: running out of memory just leaves the look as it is.
 extern "C" int __stdcall KorvaSkin_AttachEx(const char* skin_file, const char* /*password*/) {
-  return tapwing::skin::Attach(skin_file);
+  try {
+    return tapwing::skin::Attach(tapwing::skin::FromAnsi(skin_file).c_str());
+  } catch (...) {
+    return 0;
+  }
+}
+
+// The same for a path the ANSI code page cannot hold.
+extern "C" int __stdcall KorvaSkin_AttachExW(const wchar_t* skin_file, const wchar_t* /*password*/) {
+  try {
+    return tapwing::skin::Attach(skin_file);
+  } catch (...) {
+    return 0;
+  }
 }

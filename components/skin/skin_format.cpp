@@ -239,6 +239,8 @@ ParseResult ParseSkin(std::string_view text) {
     const auto eol = text.find('\n');
     std::string_view line = text.substr(0, eol);
     text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
+    // A CRLF file's lines measure the same as an LF file's.
+    if (line.ends_with('\r')) line.remove_suffix(1);
 
     if (line.size() > kMaxLineBytes) {
       ++result.rejected;

@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <string>
 
+#include "screen_facts.h"
+
 namespace tapwing::skin {
 namespace {
 
-int Scale(HWND hwnd, int px96) { return MulDiv(px96, static_cast<int>(WindowDpi(hwnd)), 96); }
+int Scale(HWND hwnd, int px96) { return MulDiv(px96, static_cast<int>(screen::WindowDpi(hwnd)), 96); }
 
 void ExcludeWindow(HWND self, HDC dc, HWND other) {
   if (!IsWindowVisible(other)) return;

@@ -3,6 +3,9 @@
 
 #include <cwchar>
 #include <iterator>
+#include <vector>
+
+#include "screen_facts.h"
 
 namespace tapwing::skin {
 namespace {
@@ -11,32 +14,6 @@ COLORREF ToColorref(Rgb c) { return RGB(c.r, c.g, c.b); }
 
 Palette MakePalette(Rgb back, Rgb text) {
   return Palette{ToColorref(back), ToColorref(text), CreateSolidBrush(ToColorref(back))};
-}
-
-void CopyFace(LOGFONTW& lf, const std::wstring& face) {
-  wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-  lf.lfFaceName[LF_FACESIZE - 1] = L'\0';
-}
-
-int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-  *reinterpret_cast<bool*>(found) = true;
-  return 0;
-}
-
-bool HasFace(HDC dc, const std::wstring& face, BYTE charset) {
-  LOGFONTW lf{};
-  lf.lfCharSet = charset;
-  CopyFace(lf, face);
-  bool found = false;
-  EnumFontFamiliesExW(dc, &lf, NoteFound, reinterpret_cast<LPARAM>(&found), 0);
-  return found;
-}
-
-int CALLBACK TakeFirstTrueType(const LOGFONTW* lf, const TEXTMETRICW*, DWORD type, LPARAM out) {
-  // '@' faces are the vertical variants of CJK fonts: text would come out rotated.
-  if (!(type & TRUETYPE_FONTTYPE) || lf->lfFaceName[0] == L'@') return 1;
-  *reinterpret_cast<std::wstring*>(out) = lf->lfFaceName;
-  return 0;
 }
 
 std::wstring ToWide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
@@ -64,7 +41,7 @@ COLORREF Theme::Muted(const Palette& p) {
 }
 
 HFONT Theme::FontFor(HWND hwnd) {
-  const UINT dpi = WindowDpi(hwnd);
+  const UINT dpi = screen::WindowDpi(hwnd);
   AcquireSRWLockExclusive(&lock_);
   HFONT result = nullptr;
   for (auto& slot : fonts_) {
@@ -79,7 +56,7 @@ HFONT Theme::FontFor(HWND hwnd) {
       lf.lfCharSet = DEFAULT_CHARSET;
       lf.lfOutPrecision = OUT_TT_PRECIS;
       lf.lfQuality = CLEARTYPE_QUALITY;
-      CopyFace(lf, face_);
+      wcsncpy(lf.lfFaceName, face_.c_str(), LF_FACESIZE - 1);
       slot = CachedFont{dpi, CreateFontIndirectW(&lf)};
       result = slot.font;
       break;
@@ -91,51 +68,10 @@ HFONT Theme::FontFor(HWND hwnd) {
   return result;
 }
 
-UINT WindowDpi(HWND hwnd) {
-  // Windows 10 1607 and later; bound by name so the DLL still loads on older systems.
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const GetDpiForWindowFn get_dpi_for_window = [] {
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    FARPROC proc = user32 ? GetProcAddress(user32, "GetDpiForWindow") : nullptr;
-    return reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(proc));
-  }();
-  if (get_dpi_for_window && hwnd) {
-    if (const UINT dpi = get_dpi_for_window(hwnd)) return dpi;
-  }
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-  if (screen) ReleaseDC(nullptr, screen);
-  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 std::wstring ChooseFace(const Skin& skin) {
-  HDC dc = GetDC(nullptr);
-  if (!dc) return skin.font_faces.empty() ? std::wstring{} : ToWide(skin.font_faces.front());
-
-  std::wstring chosen;
-  for (const auto& face : skin.font_faces) {
-    if (HasFace(dc, ToWide(face), GB2312_CHARSET)) {
-      chosen = ToWide(face);
-      break;
-    }
-  }
-  if (chosen.empty()) {
-    // None of the listed faces shows Chinese here (a Wine prefix without Windows fonts, say):
-    // any installed CJK face beats boxes.
-    LOGFONTW lf{};
-    lf.lfCharSet = GB2312_CHARSET;
-    EnumFontFamiliesExW(dc, &lf, TakeFirstTrueType, reinterpret_cast<LPARAM>(&chosen), 0);
-  }
-  if (chosen.empty()) {
-    for (const auto& face : skin.font_faces) {
-      if (HasFace(dc, ToWide(face), DEFAULT_CHARSET)) {
-        chosen = ToWide(face);
-        break;
-      }
-    }
-  }
-  ReleaseDC(nullptr, dc);
-  return chosen;
+  std::vector<std::wstring> faces;
+  for (const auto& face : skin.font_faces) faces.push_back(ToWide(face));
+  return screen::ChooseChineseFace(faces);
 }
 
 }  // namespace tapwing::skin

@@ -36,7 +36,6 @@ class Theme {
 
   // The skin font at the window's DPI; cached, never freed.
   HFONT FontFor(HWND hwnd);
-  const std::wstring& face() const { return face_; }
 
  private:
   struct CachedFont {
@@ -49,11 +48,7 @@ class Theme {
   SRWLOCK lock_ = SRWLOCK_INIT;
 };
 
-// Screen DPI of the window: GetDpiForWindow where the system has it, else the screen's.
-UINT WindowDpi(HWND hwnd);
-
-// First face of the list that is installed and can show Simplified Chinese; else any installed
-// face that can; else the first installed face of the list; else an empty name (system choice).
+// The skin's face list, as screen::ChooseChineseFace picks from it.
 std::wstring ChooseFace(const Skin& skin);
 
 }  // namespace tapwing::skin

@@ -1,8 +1,8 @@
 #include "platform/fake/fake_platform.h"
 
+#include <algorithm>
 #include <stdexcept>
 
-#include "platform/errors.h"
 #include "platform/text.h"
 
 namespace fake {
@@ -31,20 +31,53 @@ void ComboList::SetListIndex(int index) {
   index_ = index;
 }
 
+Timer::Timer(Clock& clock, int interval, bool enabled, platform::TimerUse use)
+    : clock_(clock), interval_(interval), enabled_(enabled), use_(use) {
+  clock_.Add(*this);
+  due_ = clock_.Now() + interval_;
+}
+
 void Timer::SetInterval(int milliseconds) {
   interval_ = milliseconds;
-  if (Running()) ++starts_;
+  Restart();
 }
 
 void Timer::SetEnabled(bool enabled) {
   enabled_ = enabled;
-  if (Running()) ++starts_;
+  Restart();
+}
+
+void Timer::Restart() {
+  if (!Running()) return;
+  ++starts_;
+  due_ = clock_.Now() + interval_;
 }
 
 bool Timer::Fire() {
   if (!Running()) return false;
   if (Tick) Tick();
   return true;
+}
+
+// The next due timer ticks once, however late; its next tick is the first grid point after now.
+// The grid moves on before the tick, so a handler that runs the clock itself (a message box's
+// loop) does not see the same tick again.
+void Clock::AdvanceTo(long long until) {
+  for (;;) {
+    Timer* next = nullptr;
+    for (Timer* timer : timers_) {
+      if (timer->Running() && timer->due_ <= until && (next == nullptr || timer->due_ < next->due_)) next = timer;
+    }
+    if (next == nullptr) break;
+    now_ = std::max(now_, next->due_);
+    while (next->due_ <= now_) next->due_ += next->interval_;
+    next->Fire();
+  }
+  now_ = std::max(now_, until);
+}
+
+void PictureBox::DrawImage(std::string_view file, int x, int y) {
+  drawn.push_back(std::string(file) + " " + std::to_string(x) + " " + std::to_string(y));
 }
 
 void FormBuilder::SetForm(std::string_view text, int width, int height) {
@@ -61,89 +94,66 @@ T& FormBuilder::Keep(Args&&... args) {
 }
 
 platform::Frame& FormBuilder::AddFrame(const platform::Bounds& bounds, std::string_view text) {
-  auto& frame = Keep<Frame>();
-  placed.push_back({"frame", nullptr, bounds, std::string(text)});
-  return frame;
+  placed.push_back({"frame", nullptr, bounds, std::string(text), {}});
+  return Keep<Frame>();
 }
 
 platform::TextBox& FormBuilder::AddTextBox(const platform::Frame& container, const platform::Bounds& bounds,
                                            std::string_view text) {
-  auto& box = Keep<TextBox>(std::string(text));
-  textBoxes_[&box] = &box;
-  placed.push_back({"text", &container, bounds, std::string(text)});
-  return box;
+  placed.push_back({"text", &container, bounds, std::string(text), std::string(text)});
+  return Keep<TextBox>(std::string(text));
 }
 
-platform::ComboList& FormBuilder::AddComboList(const platform::Frame& container, const platform::Bounds& bounds) {
-  placed.push_back({"combo", &container, bounds, {}});
+platform::ComboList& FormBuilder::AddComboList(const platform::Frame& container, const platform::Bounds& bounds,
+                                               std::string_view name) {
+  placed.push_back({"combo", &container, bounds, {}, std::string(name)});
   return Keep<ComboList>();
 }
 
-platform::PictureBox& FormBuilder::AddPictureBox(const platform::Bounds& bounds, std::string_view toolTip) {
-  placed.push_back({"picture", nullptr, bounds, std::string(toolTip)});
+platform::PictureBox& FormBuilder::AddPictureBox(const platform::Bounds& bounds, std::string_view toolTip,
+                                                 std::string_view name) {
+  placed.push_back({"picture", nullptr, bounds, std::string(toolTip), std::string(name)});
   return Keep<PictureBox>();
 }
 
 platform::Timer& FormBuilder::AddTimer(int interval, bool enabled, platform::TimerUse use) {
-  return Keep<Timer>(interval, enabled, use);
+  return Keep<Timer>(clock, interval, enabled, use);
 }
 
-void FormBuilder::Focus(const void* control) {
-  const auto text = textBoxes_.find(control);
-  focus_.Enter(control, text == textBoxes_.end() ? nullptr : text->second);
+void InputDevice::Record(std::string call) {
+  if (state_.failure != 0) throw platform::InputError(state_.failure, "fake device failed");
+  state_.calls.push_back(std::move(call));
+}
+
+void InputDevice::ReadCursor(std::string& x, std::string& y) {
+  if (!x.empty() || !y.empty()) state_.calls.emplace_back("read into non-empty");
+  Record("read");
+  x = state_.cursorX;
+  y = state_.cursorY;
+}
+
+void InputDevice::MoveCursor(std::int32_t x, std::int32_t y) {
+  Record("move " + std::to_string(x) + "," + std::to_string(y));
 }
 
 void Services::MsgBox(std::string_view prompt, std::string_view title) {
-  messages.push_back({std::string(prompt), std::string(title)});
-  if (whileMessageOpen) whileMessageOpen(messages.back());
+  const Message shown{std::string(prompt), std::string(title)};
+  messages.push_back(shown);
+  if (whileMessageOpen) whileMessageOpen(shown);
 }
 
-void Services::StartHidden(std::string_view program, std::string_view commandLine) {
-  started.emplace_back(program, commandLine);
+std::unique_ptr<platform::InputDevice> Services::OpenInput() {
+  if (openFailure != 0) throw platform::InputError(openFailure, "fake device cannot open");
+  return std::make_unique<InputDevice>(input);
 }
 
-void* Services::CreateObject(const platform::Guid& classId, const platform::Guid& interfaceId) {
-  if (!createObject) throw platform::ComError(static_cast<std::int32_t>(0x80040154));  // not registered
-  return createObject(classId, interfaceId);
-}
-
-namespace {
-Bindings* currentBindings = nullptr;
-Keyboard* currentKeyboard = nullptr;
-}  // namespace
-
-Bindings::Bindings() {
-  currentBindings = this;
-  platform::SetResolver(&Bindings::Resolve);
-}
-
-Bindings::~Bindings() {
-  currentBindings = nullptr;
-  platform::SetResolver(nullptr);
-}
-
-void* Bindings::Resolve(const platform::Library& library, const char* entry) {
-  if (currentBindings == nullptr) return nullptr;
-  currentBindings->requests_.emplace_back(std::string(library.name) + "!" + entry, library.search);
-  const auto found = currentBindings->table_.find({library.name, entry});
-  return found == currentBindings->table_.end() ? nullptr : found->second;
-}
-
-Keyboard::Keyboard(Bindings& bindings) {
-  currentKeyboard = this;
-  bindings.Add("user32", "GetAsyncKeyState", &Keyboard::GetAsyncKeyState);
-}
-
-Keyboard::~Keyboard() { currentKeyboard = nullptr; }
-
-std::int16_t TW_STDCALL Keyboard::GetAsyncKeyState(int virtualKey) {
-  if (currentKeyboard == nullptr) return 0;
-  currentKeyboard->queries_.push_back(virtualKey);
-  auto& queue = currentKeyboard->states_[virtualKey];
-  if (queue.empty()) return 0;
-  const std::uint16_t state = queue.front();
+bool Keyboard::Pressed(platform::Hotkey key) {
+  reads_.push_back(key);
+  auto& queue = queued_[key];
+  if (queue.empty()) return false;
+  const bool pressed = queue.front();
   queue.pop_front();
-  return static_cast<std::int16_t>(state);
+  return pressed;
 }
 
 }  // namespace fake

@@ -1,7 +1,9 @@
-// A deterministic platform for the unit tests: controls that keep their state in memory, and a
-// system whose answers the test sets. Nothing happens by itself: the test fires timer ticks,
-// focus moves, clicks and typing by hand. Implemented: everything the form uses. Not shown by
-// it: painting, real key state, real timing.
+// A deterministic backend for the unit tests: controls that keep their state in memory, timers on
+// a virtual clock, and a system, keyboard and input device whose answers the test sets. Nothing
+// happens by itself: the test fires ticks, moves the clock, moves the focus and types by hand.
+//
+// Implemented: everything Form1 uses, and the backend contract (tests/unit/backend_contract.h)
+// on virtual time. Not shown by it: painting, real key state, real timing.
 #pragma once
 
 #include <cstdint>
@@ -15,9 +17,9 @@
 
 #include "platform/controls.h"
 #include "platform/focus_tracker.h"
-#include "platform/lazy_proc.h"
+#include "platform/input_device.h"
+#include "platform/keyboard.h"
 #include "platform/services.h"
-#include "platform/stdcall.h"
 
 namespace fake {
 
@@ -39,16 +41,19 @@ class ComboList : public platform::ComboList {
   void AddItem(std::string_view text, int index) override;
   void SetListIndex(int index) override;
   const std::vector<std::string>& Items() const { return items_; }
-  int ListIndex() const { return index_; }
 
  private:
   std::vector<std::string> items_;
   int index_ = -1;
 };
 
+class Clock;
+
+// A timer on the form's virtual clock: it ticks on a fixed grid from its last (re)start and drops
+// the ticks the clock passed over while stalled.
 class Timer : public platform::Timer {
  public:
-  Timer(int interval, bool enabled, platform::TimerUse use) : interval_(interval), enabled_(enabled), use_(use) {}
+  Timer(Clock& clock, int interval, bool enabled, platform::TimerUse use);
   int Interval() const override { return interval_; }
   void SetInterval(int milliseconds) override;
   bool Enabled() const override { return enabled_; }
@@ -57,20 +62,41 @@ class Timer : public platform::Timer {
   bool Running() const { return enabled_ && interval_ > 0; }
   // How often the period has (re)started: a new interval or enabling while it counts.
   int Starts() const { return starts_; }
-  // The period elapses: raises Tick if the timer runs; returns whether it did.
+  // The period elapses now, whatever the clock says: raises Tick if the timer runs; returns
+  // whether it did.
   bool Fire();
 
  private:
+  friend class Clock;
+  void Restart();
+
+  Clock& clock_;
   int interval_;
   bool enabled_;
   platform::TimerUse use_;
   int starts_ = 0;
+  long long due_ = 0;
 };
 
+class Clock {
+ public:
+  long long Now() const { return now_; }
+  // Moves the clock to `until`, ticking every timer that falls due on the way.
+  void AdvanceTo(long long until);
+  // Time passes without any tick, as while a handler keeps the thread busy.
+  void Stall(int milliseconds) { now_ += milliseconds; }
+  void Add(Timer& timer) { timers_.push_back(&timer); }
+
+ private:
+  long long now_ = 0;
+  std::vector<Timer*> timers_;
+};
+
+// Draws nothing; remembers what it was asked to draw.
 class PictureBox : public platform::PictureBox {
  public:
-  static constexpr std::uintptr_t kDC = 0xDC01;
-  std::uintptr_t hDC() const override { return kDC; }
+  void DrawImage(std::string_view file, int x, int y) override;
+  std::vector<std::string> drawn;  // "file x y"
 };
 
 class Frame : public platform::Frame {};
@@ -79,7 +105,8 @@ struct Placed {
   std::string kind;  // "frame", "text", "combo", "picture"
   const platform::Frame* container;
   platform::Bounds bounds;
-  std::string text;
+  std::string text;  // caption, initial text or tooltip
+  std::string name;
 };
 
 class FormBuilder : public platform::FormBuilder {
@@ -88,13 +115,17 @@ class FormBuilder : public platform::FormBuilder {
   platform::Frame& AddFrame(const platform::Bounds& bounds, std::string_view caption) override;
   platform::TextBox& AddTextBox(const platform::Frame& container, const platform::Bounds& bounds,
                                 std::string_view text) override;
-  platform::ComboList& AddComboList(const platform::Frame& container, const platform::Bounds& bounds) override;
-  platform::PictureBox& AddPictureBox(const platform::Bounds& bounds, std::string_view toolTip) override;
+  platform::ComboList& AddComboList(const platform::Frame& container, const platform::Bounds& bounds,
+                                    std::string_view name) override;
+  platform::PictureBox& AddPictureBox(const platform::Bounds& bounds, std::string_view toolTip,
+                                      std::string_view name) override;
   platform::Timer& AddTimer(int interval, bool enabled, platform::TimerUse use) override;
 
-  // Moves the keyboard focus to `control` (one of the placed controls), raising the focus events.
-  void Focus(const void* control);
+  // Moves the keyboard focus to a control, raising the focus events.
+  void Focus(platform::TextBox& box) { focus_.Enter(&box, &box); }
+  void Focus(const void* control) { focus_.Enter(control, nullptr); }
 
+  Clock clock;
   std::string caption;
   int clientWidth = 0, clientHeight = 0;
   std::vector<Placed> placed;  // in creation order, timers excluded
@@ -104,7 +135,6 @@ class FormBuilder : public platform::FormBuilder {
   T& Keep(Args&&... args);
 
   std::vector<std::shared_ptr<void>> controls_;
-  std::map<const void*, platform::TextBox*> textBoxes_;
   platform::FocusTracker focus_;
 };
 
@@ -113,62 +143,67 @@ struct Message {
   friend bool operator==(const Message&, const Message&) = default;
 };
 
+// Records every operation as text ("move 12,34", "ClickLeft", "read"); fails with `failure`
+// while it is non-zero.
+class InputDevice : public platform::InputDevice {
+ public:
+  struct State {
+    std::vector<std::string> calls;
+    std::string cursorX = "0", cursorY = "0";
+    std::int64_t failure = 0;
+    int opened = 0, closed = 0;
+  };
+  explicit InputDevice(State& state) : state_(state) { ++state_.opened; }
+  ~InputDevice() override { ++state_.closed; }
+
+  void ReadCursor(std::string& x, std::string& y) override;
+  void MoveCursor(std::int32_t x, std::int32_t y) override;
+  void ClickLeft() override { Record("ClickLeft"); }
+  void ClickRight() override { Record("ClickRight"); }
+  void ClickMiddle() override { Record("ClickMiddle"); }
+  void DoubleClickLeft() override { Record("DoubleClickLeft"); }
+  void WheelUp() override { Record("WheelUp"); }
+  void WheelDown() override { Record("WheelDown"); }
+
+ private:
+  void Record(std::string call);
+  State& state_;
+};
+
 class Services : public platform::Services {
  public:
   void MsgBox(std::string_view prompt, std::string_view title) override;
   bool PrevInstance() override { return prevInstance; }
   void End() override { ++ends; }
-  std::string AppPath() override { ++appPathReads; return appPath; }
-  void StartHidden(std::string_view program, std::string_view commandLine) override;
   std::string DecimalSeparator() override { return decimalSeparator; }
-  void* CreateObject(const platform::Guid& classId, const platform::Guid& interfaceId) override;
+  std::string ProgramFile(std::string_view name) override { return programFolder + "/" + std::string(name); }
+  void RegisterComponent(std::string_view file) override { chores.push_back("register " + std::string(file)); }
+  void AttachSkin(std::string_view skinFile) override { chores.push_back("skin " + std::string(skinFile)); }
+  std::unique_ptr<platform::InputDevice> OpenInput() override;
 
   bool prevInstance = false;
   int ends = 0;
-  std::string appPath = "C:\\Tapwing";
-  int appPathReads = 0;
+  std::string programFolder = "/opt/Tapwing";
   std::string decimalSeparator = ".";
+  std::vector<std::string> chores;
   std::vector<Message> messages;
-  std::vector<std::pair<std::string, std::string>> started;  // program, command line
   // Runs while a message box is open, as the modal loop would run other events.
   std::function<void(const Message&)> whileMessageOpen;
-  std::function<void*(const platform::Guid&, const platform::Guid&)> createObject;
+  // The device OpenInput hands out; while `openFailure` is non-zero it fails to open.
+  InputDevice::State input;
+  std::int64_t openFailure = 0;
 };
 
-// Entry points that platform::LazyProc binds, by library and entry name. Installing one replaces
-// the resolver and forgets earlier bindings; the destructor leaves no resolver behind.
-class Bindings {
+// Each key answers the queued presses in turn, then "not pressed".
+class Keyboard : public platform::Keyboard {
  public:
-  Bindings();
-  ~Bindings();
-  Bindings(const Bindings&) = delete;
-  Bindings& operator=(const Bindings&) = delete;
-
-  template <typename Fn>
-  void Add(const char* library, const char* entry, Fn function) {
-    table_[{library, entry}] = reinterpret_cast<void*>(function);
-  }
-  // Libraries and entries asked for, in order, with where they may be loaded from.
-  const std::vector<std::pair<std::string, platform::Search>>& Requests() const { return requests_; }
+  bool Pressed(platform::Hotkey key) override;
+  void Queue(platform::Hotkey key, bool pressed) { queued_[key].push_back(pressed); }
+  const std::vector<platform::Hotkey>& Reads() const { return reads_; }
 
  private:
-  static void* Resolve(const platform::Library& library, const char* entry);
-  std::map<std::pair<std::string, std::string>, void*> table_;
-  std::vector<std::pair<std::string, platform::Search>> requests_;
-};
-
-// GetAsyncKeyState for the tests: each key answers the queued states in turn, then 0.
-class Keyboard {
- public:
-  explicit Keyboard(Bindings& bindings);
-  ~Keyboard();
-  void Queue(int virtualKey, std::uint16_t state) { states_[virtualKey].push_back(state); }
-  const std::vector<int>& Queries() const { return queries_; }
-
- private:
-  static std::int16_t TW_STDCALL GetAsyncKeyState(int virtualKey);
-  std::map<int, std::deque<std::uint16_t>> states_;
-  std::vector<int> queries_;
+  std::map<platform::Hotkey, std::deque<bool>> queued_;
+  std::vector<platform::Hotkey> reads_;
 };
 
 }  // namespace fake

@@ -4,19 +4,19 @@
 
 #include "form1_fixture.h"
 
-using Messages = std::vector<fake::Message>;
 const fake::Message kRejected{"请输入正确的数值", "提示:"};
 
 class FieldsTest : public Form1Test {
  protected:
+  void Focus(platform::TextBox& box) { ui.Focus(box); }
   void Focus(const void* control) { ui.Focus(control); }
 };
 
 TEST_F(FieldsTest, FocusEmptiesAFieldAndLeavingItEmptyRestoresThePlaceholder) {
   Focus(&form.Combo3);
-  Focus(&form.Text1);
+  Focus(form.Text1);
   EXPECT_EQ(text1().Text(), "");
-  Focus(&form.Text2);
+  Focus(form.Text2);
   EXPECT_EQ(text1().Text(), "X坐标");
   EXPECT_EQ(text2().Text(), "");
   Focus(&form.Picture1);
@@ -25,11 +25,11 @@ TEST_F(FieldsTest, FocusEmptiesAFieldAndLeavingItEmptyRestoresThePlaceholder) {
 }
 
 TEST_F(FieldsTest, EnteringAFieldEmptiesEvenANumberAndLeavingDoesNotBringItBack) {
-  Focus(&form.Text1);
+  Focus(form.Text1);
   text1().Type("350");
   Focus(&form.Combo2);
   EXPECT_EQ(text1().Text(), "350");
-  Focus(&form.Text1);
+  Focus(form.Text1);
   EXPECT_EQ(text1().Text(), "");
   Focus(&form.Combo2);
   EXPECT_EQ(text1().Text(), "X坐标");
@@ -37,14 +37,14 @@ TEST_F(FieldsTest, EnteringAFieldEmptiesEvenANumberAndLeavingDoesNotBringItBack)
 
 TEST_F(FieldsTest, ReturningToTheSameControlRaisesNothing) {
   // The window was deactivated and reactivated: the focus comes back to the same field.
-  Focus(&form.Text1);
+  Focus(form.Text1);
   text1().Type("42");
-  Focus(&form.Text1);
+  Focus(form.Text1);
   EXPECT_EQ(text1().Text(), "42");
 }
 
 TEST_F(FieldsTest, TypingRejectsTheFirstKeystrokeThatIsNotANumber) {
-  Focus(&form.Text1);
+  Focus(form.Text1);
   std::vector<std::string> seen;
   system.whileMessageOpen = [&](const fake::Message&) { seen.push_back(text1().Text()); };
   text1().Type("35a");
@@ -53,8 +53,25 @@ TEST_F(FieldsTest, TypingRejectsTheFirstKeystrokeThatIsNotANumber) {
   EXPECT_EQ(text1().Text(), "");
 }
 
+// The poll goes on while the box is open: a capture there replaced the refused text, and a run
+// started on it must find it still there.
+TEST_F(FieldsTest, ACaptureMadeWhileTheRejectionIsShownStays) {
+  system.input.cursorX = "300";
+  system.input.cursorY = "200";
+  Focus(form.Text1);
+  system.whileMessageOpen = [&](const fake::Message&) {
+    system.whileMessageOpen = nullptr;
+    Poll({F7});
+    Poll({F5});
+  };
+  text1().Type("3a");
+  EXPECT_EQ(text1().Text(), "300");
+  ASSERT_TRUE(timer2().Fire());
+  EXPECT_EQ(calls(), (Calls{"read", "move 300,200"}));
+}
+
 TEST_F(FieldsTest, AMinusTypedFirstIsRejectedButAPastedNegativeNumberPasses) {
-  Focus(&form.Text2);
+  Focus(form.Text2);
   text2().Type("-");
   EXPECT_EQ(system.messages, Messages{kRejected});
   text2().SetText("-120");

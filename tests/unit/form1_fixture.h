@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_driver.h"
+#include <initializer_list>
+#include <string>
+#include <vector>
+
 #include "platform/fake/fake_platform.h"
 #include "window/form1.h"
 
@@ -11,6 +14,9 @@ template <typename T>
 T& Fake(auto& control) {
   return static_cast<T&>(control);
 }
+
+using Calls = std::vector<std::string>;
+using Messages = std::vector<fake::Message>;
 
 class Form1Test : public ::testing::Test {
  protected:
@@ -22,20 +28,20 @@ class Form1Test : public ::testing::Test {
   fake::ComboList& combo3() { return Fake<fake::ComboList>(form.Combo3); }
   fake::Timer& timer1() { return Fake<fake::Timer>(form.Timer1); }
   fake::Timer& timer2() { return Fake<fake::Timer>(form.Timer2); }
+  const Calls& calls() const { return system.input.calls; }
 
-  // One poll in which the keys report the given states (others report 0).
-  void Poll(std::initializer_list<std::pair<int, std::uint16_t>> states) {
-    for (const auto& [key, state] : states) keyboard.Queue(key, state);
+  // One poll in which the given keys count as pressed (the others do not).
+  void Poll(std::initializer_list<platform::Hotkey> pressed) {
+    for (platform::Hotkey key : pressed) keyboard.Queue(key, true);
     ASSERT_TRUE(timer1().Fire());
   }
 
-  static constexpr int F5 = 0x74, F6 = 0x75, F7 = 0x76;
+  static constexpr platform::Hotkey F5 = platform::Hotkey::F5;
+  static constexpr platform::Hotkey F6 = platform::Hotkey::F6;
+  static constexpr platform::Hotkey F7 = platform::Hotkey::F7;
 
-  fake::Bindings bindings;
-  fake::Keyboard keyboard{bindings};
+  fake::Keyboard keyboard;
   fake::FormBuilder ui;
   fake::Services system;
-  fake::DriverObject object;
-  fake::DriverFactory factory{system, object};
-  Form1 form{ui, system};
+  Form1 form{ui, system, keyboard};
 };

@@ -7,7 +7,6 @@
 
 using form1_texts::kActions;
 using form1_texts::kDelays;
-using Calls = std::vector<std::string>;
 
 class RunTest : public Form1Test {
  protected:
@@ -15,42 +14,32 @@ class RunTest : public Form1Test {
     text1().SetText(x);
     text2().SetText(y);
   }
-  void Start() { Poll({{F5, 0x8001}}); }
+  void Start() { Poll({F5}); }
 };
 
-TEST_F(RunTest, OnlyDownAndPressedSinceLastPollTriggers) {
-  SetPoint("10", "20");
-  for (std::uint16_t state : {0x8000, 0x0001, 0x0000, 0xFFFF, 0x8003, 0x8801, 0xC001}) {
-    Poll({{F5, state}});
-    EXPECT_FALSE(timer2().Enabled()) << std::hex << state;
-  }
-  Poll({{F5, 0x8001}});
-  EXPECT_TRUE(timer2().Enabled());
-}
-
-TEST_F(RunTest, EveryPollQueriesF7ThenF5ThenF6) {
+TEST_F(RunTest, EveryPollReadsF7ThenF5ThenF6) {
   Poll({});
-  Poll({{F7, 0x8001}, {F5, 0x8001}, {F6, 0x8001}});
-  EXPECT_EQ(keyboard.Queries(), (std::vector<int>{F7, F5, F6, F7, F5, F6}));
+  Poll({F7, F5, F6});
+  EXPECT_EQ(keyboard.Reads(), (std::vector<platform::Hotkey>{F7, F5, F6, F7, F5, F6}));
 }
 
 TEST_F(RunTest, OnePollSeeingF5AndF6HandlesBothAndEndsIdle) {
   SetPoint("10", "20");
-  Poll({{F5, 0x8001}, {F6, 0x8001}});
+  Poll({F5, F6});
   EXPECT_FALSE(timer2().Enabled());
   EXPECT_EQ(timer2().Interval(), 0);
   EXPECT_EQ(timer2().Starts(), 1);  // it did start before F6 stopped it
 }
 
 TEST_F(RunTest, CaptureAndStartInOnePollRunsAtTheCapturedPoint) {
-  object.cursorX = -1280;
-  object.cursorY = 77;
-  Poll({{F7, 0x8001}, {F5, 0x8001}});
+  system.input.cursorX = "-1280";
+  system.input.cursorY = "77";
+  Poll({F7, F5});
   EXPECT_EQ(text1().Text(), "-1280");
   EXPECT_EQ(text2().Text(), "77");
   EXPECT_TRUE(system.messages.empty());
   ASSERT_TRUE(timer2().Fire());
-  EXPECT_EQ(object.calls, (Calls{"read", "move -1280,77"}));
+  EXPECT_EQ(calls(), (Calls{"read", "move -1280,77"}));
 }
 
 TEST_F(RunTest, F5WithEitherFieldNotANumberShowsOneMessageAndStartsNothing) {
@@ -59,8 +48,21 @@ TEST_F(RunTest, F5WithEitherFieldNotANumberShowsOneMessageAndStartsNothing) {
     system.messages.clear();
     Start();
     EXPECT_FALSE(timer2().Enabled()) << x << "," << y;
-    EXPECT_EQ(system.messages, (std::vector<fake::Message>{{"坐标不能为空", "提示:"}}));
+    EXPECT_EQ(system.messages, (Messages{{"坐标不能为空", "提示:"}}));
   }
+}
+
+TEST_F(RunTest, F5WithANumberOutsideThe32BitRangeRefusesTheStart) {
+  for (auto [x, y] : {std::pair{"3000000000", "20"}, {"10", "2147483647.5"}, {"-2147483648.5001", "1"}}) {
+    SetPoint(x, y);
+    system.messages.clear();
+    Start();
+    EXPECT_FALSE(timer2().Enabled()) << x << "," << y;
+    EXPECT_EQ(system.messages, (Messages{{"请输入正确的数值", "提示:"}}));
+  }
+  SetPoint("-2147483648.5", "2147483647.4");  // the range's ends, after rounding
+  Start();
+  EXPECT_TRUE(timer2().Enabled());
 }
 
 TEST_F(RunTest, F5WithABadFieldDuringARunKeepsTheOldPeriod) {
@@ -100,11 +102,11 @@ TEST_F(RunTest, ThePeriodIsReadOnlyAtF5) {
 }
 
 TEST_F(RunTest, F6StopsAndIsHarmlessWhenIdle) {
-  Poll({{F6, 0x8001}});
+  Poll({F6});
   EXPECT_FALSE(timer2().Enabled());
   SetPoint("1", "2");
   Start();
-  Poll({{F6, 0x8001}});
+  Poll({F6});
   EXPECT_FALSE(timer2().Running());
   EXPECT_EQ(timer2().Interval(), 0);
   EXPECT_FALSE(timer2().Fire());
@@ -115,12 +117,12 @@ TEST_F(RunTest, EachActionMovesThenPerformsItsOneCall) {
   SetPoint("300", "400");
   Start();
   for (int i = 0; i < 7; ++i) {
-    object.calls.clear();
+    system.input.calls.clear();
     combo2().SetListIndex(i);
     ASSERT_TRUE(timer2().Fire());
-    Calls calls{"move 300,400"};
-    if (expected[i] != nullptr) calls.push_back(expected[i]);
-    EXPECT_EQ(object.calls, calls) << kActions[i];
+    Calls wanted{"move 300,400"};
+    if (expected[i] != nullptr) wanted.push_back(expected[i]);
+    EXPECT_EQ(calls(), wanted) << kActions[i];
   }
 }
 
@@ -131,7 +133,7 @@ TEST_F(RunTest, CoordinatesAndActionAreReadInEveryTick) {
   SetPoint("3", "4");
   combo2().SetListIndex(1);
   ASSERT_TRUE(timer2().Fire());
-  EXPECT_EQ(object.calls, (Calls{"move 1,2", "move 3,4", "ClickLeft"}));
+  EXPECT_EQ(calls(), (Calls{"move 1,2", "move 3,4", "ClickLeft"}));
 }
 
 TEST_F(RunTest, FractionsRoundHalfToEven) {
@@ -140,7 +142,7 @@ TEST_F(RunTest, FractionsRoundHalfToEven) {
   ASSERT_TRUE(timer2().Fire());
   SetPoint("-0.5", "2.5000001");
   ASSERT_TRUE(timer2().Fire());
-  EXPECT_EQ(object.calls, (Calls{"move 12,14", "move 0,3"}));
+  EXPECT_EQ(calls(), (Calls{"move 12,14", "move 0,3"}));
 }
 
 TEST_F(RunTest, ATickWithAFieldNotUsableIsSkippedAndTheRunGoesOn) {
@@ -148,28 +150,28 @@ TEST_F(RunTest, ATickWithAFieldNotUsableIsSkippedAndTheRunGoesOn) {
   combo2().SetListIndex(1);
   Start();
   for (const char* bad : {"", "X坐标", "99999999999", "2147483647.5"}) {
-    object.calls.clear();
+    system.input.calls.clear();
     text1().SetText(bad);
     ASSERT_TRUE(timer2().Fire());
-    EXPECT_TRUE(object.calls.empty()) << bad;
+    EXPECT_TRUE(calls().empty()) << bad;
   }
   text1().SetText("-2147483648.5");  // rounds to even, inside the range
   ASSERT_TRUE(timer2().Fire());
-  EXPECT_EQ(object.calls, (Calls{"move -2147483648,6", "ClickLeft"}));
+  EXPECT_EQ(calls(), (Calls{"move -2147483648,6", "ClickLeft"}));
   EXPECT_TRUE(timer2().Running());
   EXPECT_TRUE(system.messages.empty());
 }
 
-TEST_F(RunTest, CaptureWritesDecimalTextAndRaisesTheFieldChecks) {
-  object.cursorX = 1919;
-  object.cursorY = -3;
-  Poll({{F7, 0x8001}});
+TEST_F(RunTest, CaptureWritesTheDevicesTextsAndRaisesTheFieldChecks) {
+  system.input.cursorX = "1919";
+  system.input.cursorY = "-3";
+  Poll({F7});
   EXPECT_EQ(text1().Text(), "1919");
   EXPECT_EQ(text2().Text(), "-3");
   EXPECT_TRUE(system.messages.empty());
-  Poll({{F7, 0x8001}});  // the captured values are emptied before each read
-  EXPECT_EQ(object.calls, (Calls{"read", "read"}));
-  EXPECT_EQ(factory.creations, 1);
+  Poll({F7});  // the captured values are emptied before each read
+  EXPECT_EQ(calls(), (Calls{"read", "read"}));
+  EXPECT_EQ(system.input.opened, 1);
 }
 
 TEST_F(RunTest, AnUnknownActionTextOnlyMoves) {
@@ -179,42 +181,40 @@ TEST_F(RunTest, AnUnknownActionTextOnlyMoves) {
   SetPoint("1", "1");
   Start();
   ASSERT_TRUE(timer2().Fire());
-  EXPECT_EQ(object.calls, (Calls{"move 1,1"}));
+  EXPECT_EQ(calls(), (Calls{"move 1,1"}));
 }
 
-TEST_F(RunTest, AComponentThatCannotBeCreatedStopsTheRunWithOneMessage) {
-  factory.failure = static_cast<std::int32_t>(0x80040154);
+TEST_F(RunTest, ADeviceThatCannotBeOpenedStopsTheRunWithOneMessage) {
+  system.openFailure = 0x80040154;
   SetPoint("1", "2");
   Start();
   ASSERT_TRUE(timer2().Fire());
   EXPECT_FALSE(timer2().Running());
-  ASSERT_EQ(system.messages.size(), 1u);
-  EXPECT_EQ(system.messages[0].title, "提示:");
-  EXPECT_NE(system.messages[0].prompt.find("0x80040154"), std::string::npos);
+  EXPECT_EQ(system.messages, (Messages{{"fake device cannot open", "提示:"}}));
   EXPECT_FALSE(timer2().Fire());
 
-  Poll({{F7, 0x8001}});  // each later attempt tries again: one message per attempt
+  Poll({F7});  // each later attempt tries again: one message per attempt
   EXPECT_EQ(system.messages.size(), 2u);
   EXPECT_EQ(text1().Text(), "1");
 
-  factory.failure = 0;
+  system.openFailure = 0;
   Start();
   ASSERT_TRUE(timer2().Fire());
-  EXPECT_EQ(factory.creations, 1);
-  EXPECT_EQ(object.calls, (Calls{"move 1,2"}));
+  EXPECT_EQ(system.input.opened, 1);
+  EXPECT_EQ(calls(), (Calls{"move 1,2"}));
 }
 
-TEST_F(RunTest, AFailingOperationStopsTheRunBeforeItsMessageAndReleasesTheObject) {
+TEST_F(RunTest, AFailingOperationStopsTheRunBeforeItsMessageAndClosesTheDevice) {
   SetPoint("1", "2");
   Start();
   ASSERT_TRUE(timer2().Fire());
-  object.status = static_cast<std::int32_t>(0x80004005);
+  system.input.failure = 0x80004005;
   bool runningWhileShown = true;
   system.whileMessageOpen = [&](const fake::Message&) { runningWhileShown = timer2().Running(); };
   EXPECT_TRUE(timer2().Fire());
   EXPECT_FALSE(runningWhileShown);
-  EXPECT_EQ(system.messages.size(), 1u);
-  EXPECT_EQ(object.references, 0);
+  EXPECT_EQ(system.messages, (Messages{{"fake device failed", "提示:"}}));
+  EXPECT_EQ(system.input.closed, 1);
 }
 
 TEST_F(RunTest, TheMessageBoxOfF5LetsThePollGoOn) {
@@ -224,25 +224,25 @@ TEST_F(RunTest, TheMessageBoxOfF5LetsThePollGoOn) {
   text2().SetText("");
   system.whileMessageOpen = [&](const fake::Message&) {
     system.whileMessageOpen = nullptr;
-    Poll({{F6, 0x8001}});
+    Poll({F6});
   };
   Start();
   EXPECT_FALSE(timer2().Enabled());
 }
 
-TEST_F(RunTest, TheObjectIsCreatedOnceAndReleasedWithTheWindow) {
+TEST_F(RunTest, TheDeviceIsOpenedOnceAndClosedWithTheWindow) {
   {
     fake::FormBuilder ui2;
-    Form1 other{ui2, system};
+    Form1 other{ui2, system, keyboard};
     other.FillLists();
     other.Text1.SetText("1");
     other.Text2.SetText("2");
-    keyboard.Queue(F5, 0x8001);
+    keyboard.Queue(F5, true);
     other.Timer1_Timer();
     other.Timer2_Timer();
     other.Timer2_Timer();
-    EXPECT_EQ(factory.creations, 1);
-    EXPECT_EQ(object.references, 1);
+    EXPECT_EQ(system.input.opened, 1);
+    EXPECT_EQ(system.input.closed, 0);
   }
-  EXPECT_EQ(object.references, 0);
+  EXPECT_EQ(system.input.closed, 1);
 }

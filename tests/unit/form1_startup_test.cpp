@@ -2,13 +2,9 @@
 #include <string>
 #include <vector>
 
-#include "banner/module1.h"
 #include "form1_fixture.h"
-#include "gdiplus_recorder.h"
 #include "platform/text.h"
 #include "window/form1_texts.h"
-
-using Messages = std::vector<fake::Message>;
 
 TEST_F(Form1Test, ControlsAreCreatedInTabOrderWithTheirDesign) {
   EXPECT_EQ(ui.caption, "Tapwing");
@@ -25,6 +21,8 @@ TEST_F(Form1Test, ControlsAreCreatedInTabOrderWithTheirDesign) {
   EXPECT_EQ(p[4].text, "X坐标");
   EXPECT_EQ(p[4].bounds.left, 360);
   EXPECT_EQ(p[5].text, "Korva,korva@tapwing.example");
+  EXPECT_EQ((std::vector<std::string>{p[1].name, p[2].name, p[3].name, p[4].name, p[5].name}),
+            (std::vector<std::string>{"延时", "动作", "Y坐标", "X坐标", "Tapwing"}));
   EXPECT_EQ(timer1().Interval(), 10);
   EXPECT_TRUE(timer1().Enabled());
   EXPECT_EQ(timer1().Use(), platform::TimerUse::Poll);
@@ -58,61 +56,26 @@ TEST_F(Form1Test, ClickingThePictureShowsTheAboutPromptEveryTime) {
   EXPECT_EQ(text1().Text(), "X坐标");
 }
 
-class StartupTest : public ::testing::Test {
- protected:
-  fake::Bindings bindings;
-  GdiPlusRecorder gdiplus{bindings};
-  fake::FormBuilder ui;
-  fake::Services system;
-  Form1 form{ui, system};
-};
-
-TEST_F(StartupTest, RegistersAttachesDrawsAndFillsInThatOrder) {
-  static std::vector<std::string>* log;
-  log = &gdiplus.calls;
-  using AttachFn = int(TW_STDCALL*)(const char*, const char*);
-  bindings.Add("KorvaSkin.dll", "KorvaSkin_AttachEx", static_cast<AttachFn>([](const char* file, const char* key) {
-    log->push_back(std::string("AttachEx ") + file + "|" + key);
-    return 1;
-  }));
-  system.appPath = "C:\\Program Files\\A & B 连点";
-  form.Form_Load();
-
-  ASSERT_EQ(system.started.size(), 1u);
-  EXPECT_EQ(system.started[0].first, "cmd.exe");
-  EXPECT_EQ(system.started[0].second, "cmd /c RegSvr32 /s \"C:\\Program Files\\A & B 连点\\korva.dll\"");
-  ASSERT_GE(gdiplus.calls.size(), 2u);
-  EXPECT_EQ(gdiplus.calls[0], "AttachEx C:\\Program Files\\A & B 连点\\Korva.Skin|");
-  EXPECT_EQ(gdiplus.calls[1], "GdiplusStartup v1");
-  EXPECT_EQ(gdiplus.shortPathAsked, "C:\\Program Files\\A & B 连点\\Tapwing.PNG");
-  EXPECT_EQ(gdiplus.hdc, fake::PictureBox::kDC);
-  EXPECT_EQ(system.appPathReads, 3);  // fetched afresh for each step
-  EXPECT_EQ(Fake<fake::ComboList>(form.Combo3).Text(), "延时10MS");
+TEST_F(Form1Test, StartUpRegistersAttachesDrawsAndFillsInThatOrder) {
+  fake::FormBuilder freshUi;
+  Form1 fresh{freshUi, system, keyboard};
+  auto& picture = Fake<fake::PictureBox>(fresh.Picture1);
+  fresh.Form_Load();
+  EXPECT_EQ(system.chores, (std::vector<std::string>{"register /opt/Tapwing/korva.dll", "skin /opt/Tapwing/Korva.Skin"}));
+  EXPECT_EQ(picture.drawn, std::vector<std::string>{"/opt/Tapwing/Tapwing.PNG 0 -10"});
+  EXPECT_EQ(Fake<fake::ComboList>(fresh.Combo2).Text(), "无动作");
+  EXPECT_EQ(Fake<fake::ComboList>(fresh.Combo3).Text(), "延时10MS");
   EXPECT_EQ(system.ends, 0);
-  // System libraries come from the system directory; the skin also from the program folder.
-  for (const auto& [name, search] : bindings.Requests())
-    EXPECT_EQ(search == platform::Search::ProgramThenSystem, name.starts_with("KorvaSkin.dll")) << name;
-}
-
-TEST_F(StartupTest, ASecondCopyEndsAtOnceDoingNothing) {
-  system.prevInstance = true;
-  form.Form_Load();
-  EXPECT_EQ(system.ends, 1);
-  EXPECT_TRUE(system.started.empty());
-  EXPECT_TRUE(gdiplus.calls.empty());
-  EXPECT_TRUE(Fake<fake::ComboList>(form.Combo2).Items().empty());
-}
-
-TEST_F(StartupTest, WithoutTheSkinLibraryTheProgramStartsUnskinnedAndSilently) {
-  form.Form_Load();
   EXPECT_TRUE(system.messages.empty());
-  EXPECT_EQ(gdiplus.calls.front(), "GdiplusStartup v1");
-  EXPECT_EQ(Fake<fake::ComboList>(form.Combo2).Text(), "无动作");
 }
 
-TEST_F(StartupTest, AtADriveRootTheFileNamesAreNotDoubleSeparated) {
-  system.appPath = "D:\\";
-  form.Form_Load();
-  EXPECT_EQ(system.started[0].second, "cmd /c RegSvr32 /s \"D:\\korva.dll\"");
-  EXPECT_EQ(gdiplus.shortPathAsked, "D:\\Tapwing.PNG");
+TEST_F(Form1Test, ASecondCopyEndsAtOnceDoingNothing) {
+  fake::FormBuilder freshUi;
+  Form1 fresh{freshUi, system, keyboard};
+  system.prevInstance = true;
+  fresh.Form_Load();
+  EXPECT_EQ(system.ends, 1);
+  EXPECT_TRUE(system.chores.empty());
+  EXPECT_TRUE(Fake<fake::PictureBox>(fresh.Picture1).drawn.empty());
+  EXPECT_TRUE(Fake<fake::ComboList>(fresh.Combo2).Items().empty());
 }

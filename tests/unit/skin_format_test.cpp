@@ -201,6 +201,7 @@ TEST(SkinFormat, LongLinesAndLargeTextsAreRefused) {
   // Padding with spaces keeps the line valid up to the cap and no further.
   const std::string at_cap = key + std::string(kMaxLineBytes - key.size(), ' ');
   EXPECT_EQ(ParseSkin(at_cap + "\n").applied, 1);
+  EXPECT_EQ(ParseSkin(at_cap + "\r\n").applied, 1);  // the CR does not count
   const ParseResult over = ParseSkin(at_cap + " \nfield.text = #040506\n");
   EXPECT_EQ(over.applied, 1);
   EXPECT_EQ(over.rejected, 1);

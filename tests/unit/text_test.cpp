@@ -1,6 +1,8 @@
 // Text conversions between UTF-8, UTF-16 and character counts.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "platform/text.h"
 
 using namespace platform;
@@ -26,4 +28,9 @@ TEST(Text, CountsAndCutsCharactersAsTheSystemDoes) {
   EXPECT_EQ(MidChars("延时", 2, 0), "");
   EXPECT_EQ(MidChars("ab", 5, 3), "");
   EXPECT_EQ(CountChars("🖱"), 2u);  // a surrogate pair
+  EXPECT_EQ(MidChars("ab", 1, SIZE_MAX), "b");  // first + count would wrap
+  // A pair cut by either end is left out whole, at both ends alike.
+  EXPECT_EQ(MidChars("🖱x", 1, 2), "x");
+  EXPECT_EQ(MidChars("x🖱", 0, 2), "x");
+  EXPECT_EQ(MidChars("x🖱y", 0, 3), "x🖱");
 }

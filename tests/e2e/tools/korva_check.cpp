@@ -24,11 +24,11 @@
 #include <utility>
 #include <vector>
 
-#include "automation/input_driver_abi.h"
+#include "components/korva/korva_abi.h"
 
 namespace {
 
-namespace abi = automation::abi;
+namespace abi = korva::abi;
 #define SLOT(member) abi::SlotOf(offsetof(abi::Table, member))
 
 // --- reporting ---
@@ -149,7 +149,7 @@ Call CallSlot(abi::Object* object, std::size_t slot, std::initializer_list<std::
 
 // --- ids ---
 
-GUID ToGuid(const platform::Guid& id) {
+GUID ToGuid(const abi::Guid& id) {
   GUID out;
   std::memcpy(&out, &id, sizeof out);
   return out;
@@ -236,8 +236,12 @@ void CheckFactory(const Exports& dll) {
   Check(dll.canUnloadNow() == S_FALSE, "DllCanUnloadNow is S_FALSE while LockServer(TRUE) holds");
   dll.getClassObject(kClass, IID_IClassFactory, reinterpret_cast<void**>(&factory));
   factory->LockServer(FALSE);
+  factory->LockServer(FALSE);  // one more than was locked
   factory->Release();
-  Check(dll.canUnloadNow() == S_OK, "DllCanUnloadNow is S_OK after LockServer(FALSE)");
+  Check(dll.canUnloadNow() == S_OK, "DllCanUnloadNow is S_OK after LockServer(FALSE), even one too many");
+  dll.getClassObject(kClass, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+  Check(dll.canUnloadNow() == S_FALSE, "an unmatched LockServer(FALSE) left the count able to hold again");
+  factory->Release();
 }
 
 // --- registry ---

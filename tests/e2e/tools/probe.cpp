@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "screen_facts.h"
 
 namespace {
 
@@ -382,15 +383,8 @@ int systemDpi() {
   return dpi;
 }
 
-int dpiOf(HWND h) {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static auto fn = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  if (fn) {
-    if (UINT d = fn(h)) return static_cast<int>(d);
-  }
-  return systemDpi();
-}
+// Asked as the program and the skin library ask it.
+int dpiOf(HWND h) { return static_cast<int>(tapwing::screen::WindowDpi(h)); }
 
 std::string describeWindow(HWND h) {
   RECT r{}, client{};

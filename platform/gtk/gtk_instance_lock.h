@@ -1,0 +1,25 @@
+// One Tapwing per user session: an exclusive flock on a file in $XDG_RUNTIME_DIR (or in /tmp,
+// named with the user's id), held for the program's life. The kernel drops it when the process
+// ends, however it ends, so a crash never leaves a stale lock behind.
+#pragma once
+
+#include <string>
+
+#include "platform/gtk/gtk_handles.h"
+
+namespace platform::gtk {
+
+class InstanceLock {
+ public:
+  // Tries once, at the first call; the answer stays the same afterwards. A lock file that cannot
+  // be made at all lets the program run.
+  bool HeldByAnother();
+  static std::string LockPath();
+
+ private:
+  bool tried_ = false;
+  bool another_ = false;
+  UniqueFd fd_;
+};
+
+}  // namespace platform::gtk

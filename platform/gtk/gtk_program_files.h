@@ -1,0 +1,17 @@
+// Where the files that ship with the program are: beside the program in the build tree, or in
+// ../share/tapwing when installed (bin/tapwing).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform::gtk {
+
+// The folder of the running program, from /proc/self/exe.
+std::string ProgramFolder();
+
+// `name` ("Tapwing.PNG"; a leading separator is ignored) in the first of those folders that has
+// it; beside the program when neither does.
+std::string FindProgramFile(std::string_view folder, std::string_view name);
+
+}  // namespace platform::gtk

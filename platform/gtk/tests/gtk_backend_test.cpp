@@ -1,0 +1,225 @@
+// The GTK backend's own parts that the contract does not reach: the hotkey rule on real X
+// events, XTest input, the banner drawing, the skin's CSS, the lock and the program's files.
+// gtest first: Xlib's macros (None, Bool) would break its headers.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "gtk_test_support.h"
+#include "platform/gtk/gtk_form_window.h"
+#include "platform/gtk/gtk_instance_lock.h"
+#include "platform/gtk/gtk_picture_box.h"
+#include "platform/gtk/gtk_program_files.h"
+#include "platform/gtk/gtk_skin_css.h"
+#include "platform/gtk/x11_display.h"
+#include "platform/gtk/x11_hotkeys.h"
+#include "platform/gtk/x11_input.h"
+
+namespace {
+
+using namespace platform::gtk;
+using platform::Hotkey;
+
+// Held keys, repeats, and presses released before the read, in the order a user makes them.
+TEST(KeyLatch, CountsAPressOnceWhileItIsDown) {
+  KeyLatch key;
+  EXPECT_FALSE(key.Read());
+  key.Press();
+  key.Press();  // auto-repeat
+  EXPECT_TRUE(key.Read());
+  key.Press();
+  EXPECT_FALSE(key.Read());  // still the same press
+  key.Release();
+  key.Press();
+  key.Release();
+  EXPECT_FALSE(key.Read());  // pressed and gone before the read
+  key.Press();
+  EXPECT_TRUE(key.Read());
+}
+
+// Another client's key presses (XTest, as a user's keyboard) while Tapwing has no focus at all.
+TEST(X11Hotkeys, HearsKeysOfOtherClientsThroughRawEvents) {
+  X11Hotkeys keys;
+  ASSERT_TRUE(keys.Global());
+  DisplayPtr other = OpenDisplay();
+  const KeyCode f7 = XKeysymToKeycode(other.get(), XK_F7);
+  const auto key = [&](bool down) {
+    XTestFakeKeyEvent(other.get(), f7, down, CurrentTime);
+    XSync(other.get(), False);
+  };
+  bool pressed = false;
+  key(true);
+  EXPECT_TRUE(gtk_test::RunUntil([&] { return pressed = pressed || keys.Pressed(Hotkey::F7); }, 2000));
+  key(true);  // a repeat while held
+  gtk_test::RunUntil([] { return false; }, 50);
+  EXPECT_FALSE(keys.Pressed(Hotkey::F7));
+  EXPECT_FALSE(keys.Pressed(Hotkey::F5));
+  key(false);
+  key(true);
+  key(false);
+  gtk_test::RunUntil([] { return false; }, 50);
+  EXPECT_FALSE(keys.Pressed(Hotkey::F7));  // released before the read
+}
+
+// What a test does on a server without XTEST: key events sent straight to Tapwing's window.
+TEST(X11Hotkeys, CountsKeysSentToTheWindow) {
+  X11Hotkeys keys;
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  keys.Hear(window);
+  ASSERT_TRUE(gtk_test::Activate(GTK_WINDOW(window)));
+  DisplayPtr other = OpenDisplay();
+  XKeyEvent event{};
+  event.display = other.get();
+  event.window = GDK_WINDOW_XID(gtk_widget_get_window(window));
+  event.root = DefaultRootWindow(other.get());
+  event.keycode = XKeysymToKeycode(other.get(), XK_F5);
+  event.same_screen = True;
+  event.type = KeyPress;
+  XSendEvent(other.get(), event.window, True, KeyPressMask, reinterpret_cast<XEvent*>(&event));
+  XSync(other.get(), False);
+  bool pressed = false;
+  EXPECT_TRUE(gtk_test::RunUntil([&] { return pressed = pressed || keys.Pressed(Hotkey::F5); }, 2000));
+  gtk_widget_destroy(window);
+}
+
+// A plain X window on its own connection that counts the buttons it receives.
+class ClickTarget {
+ public:
+  ClickTarget() : display_(OpenDisplay()) {
+    Display* d = display_.get();
+    window_ = XCreateSimpleWindow(d, DefaultRootWindow(d), 100, 100, 200, 150, 0, 0, 0);
+    XSelectInput(d, window_, ButtonPressMask | StructureNotifyMask);
+    XMapRaised(d, window_);
+    XSync(d, False);
+  }
+  // Button number -> presses, after letting the events arrive.
+  std::map<unsigned, int> Presses() {
+    Display* d = display_.get();
+    XSync(d, False);
+    while (XPending(d) > 0) {
+      XEvent event;
+      XNextEvent(d, &event);
+      if (event.type == ButtonPress) ++presses_[event.xbutton.button];
+    }
+    return presses_;
+  }
+
+ private:
+  DisplayPtr display_;
+  Window window_;
+  std::map<unsigned, int> presses_;
+};
+
+TEST(X11Input, MovesReadsAndClicksAtRootCoordinates) {
+  ClickTarget target;
+  auto input = X11Input::Open();
+  input->MoveCursor(150, 160);
+  std::string x, y;
+  input->ReadCursor(x, y);
+  EXPECT_EQ(x, "150");
+  EXPECT_EQ(y, "160");
+  input->ClickLeft();
+  input->DoubleClickLeft();
+  input->ClickRight();
+  input->ClickMiddle();
+  input->WheelUp();
+  input->WheelDown();
+  input->WheelDown();
+  std::map<unsigned, int> presses;
+  gtk_test::RunUntil([&] { return (presses = target.Presses())[5] == 2; }, 2000);
+  EXPECT_EQ(presses, (std::map<unsigned, int>{{1, 3}, {2, 1}, {3, 1}, {4, 1}, {5, 2}}));
+}
+
+TEST(X11Input, NamesXTestWhenTheServerCannotBeReached) {
+  try {
+    X11Input::Open(":65000");
+    ADD_FAILURE() << "opened a device without a server";
+  } catch (const platform::InputError& error) {
+    EXPECT_NE(std::string(error.what()).find("XTest"), std::string::npos);
+    EXPECT_NE(std::string(error.what()).find(":65000"), std::string::npos);
+  }
+}
+
+// A 20 x 12 red image drawn at half size at (2, -2): a 10 x 6 patch, its top two rows cut off,
+// still there after the window is hidden and shown again.
+TEST(PictureBox, DrawsTheImageAtHalfSizeAndKeepsIt) {
+  const std::string file = std::filesystem::temp_directory_path() / ("tapwing-red-" + std::to_string(getpid()) + ".png");
+  GdkPixbuf* red = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 20, 12);
+  gdk_pixbuf_fill(red, 0xFF0000FF);
+  ASSERT_TRUE(gdk_pixbuf_save(red, file.c_str(), "png", nullptr, nullptr));
+  g_object_unref(red);
+
+  FormWindow form;
+  form.SetForm("Tapwing", 600, 600);
+  auto& picture = form.AddPictureBox({0, 0, 600, 600}, "tip", "Tapwing");
+  picture.DrawImage(file, 2, -2);
+  picture.DrawImage(file + ".missing", 0, 0);  // nothing, silently
+  std::remove(file.c_str());
+  form.Show();
+  GtkWidget* area = dynamic_cast<Control&>(picture).Widget();
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(gtk_test::RunUntil([&] { return gtk_widget_get_mapped(area) == TRUE; }, 2000));
+    gtk_test::RunUntil([] { return false; }, 100);
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(area), 0, 0, 40, 40);
+    ASSERT_NE(shot, nullptr);
+    const auto isRed = [shot](int x, int y) {
+      const guchar* p = gdk_pixbuf_get_pixels(shot) + y * gdk_pixbuf_get_rowstride(shot) +
+                        x * gdk_pixbuf_get_n_channels(shot);
+      return p[0] > 200 && p[1] < 50 && p[2] < 50;
+    };
+    EXPECT_TRUE(isRed(2, 0) && isRed(11, 3));
+    EXPECT_FALSE(isRed(1, 0) || isRed(12, 0) || isRed(2, 4));
+    g_object_unref(shot);
+    gtk_widget_hide(GTK_WIDGET(form.Window()));
+    gtk_widget_show(GTK_WIDGET(form.Window()));
+  }
+}
+
+// GTK drops a whole rule it cannot parse, silently, so the skin's CSS must parse cleanly, odd
+// face names included.
+TEST(SkinCss, ParsesWithoutErrors) {
+  tapwing::skin::Skin skin;
+  skin.font_faces.push_back(u"Odd \"Face\\");
+  skin.font_tenths = 105;
+  const std::string css = SkinCss(skin);
+  GtkCssProvider* provider = gtk_css_provider_new();
+  int errors = 0;
+  g_signal_connect(provider, "parsing-error",
+                   G_CALLBACK(+[](GtkCssProvider*, GtkCssSection*, GError*, gpointer count) { ++*static_cast<int*>(count); }),
+                   &errors);
+  gtk_css_provider_load_from_data(provider, css.data(), static_cast<gssize>(css.size()), nullptr);
+  g_object_unref(provider);
+  EXPECT_EQ(errors, 0) << css;
+  EXPECT_NE(css.find("10.5pt"), std::string::npos);
+  EXPECT_FALSE(ApplySkinFile("/nonexistent/Korva.Skin"));
+}
+
+TEST(InstanceLock, ASecondHolderSeesTheFirst) {
+  InstanceLock first, second;
+  EXPECT_FALSE(first.HeldByAnother());
+  EXPECT_TRUE(second.HeldByAnother());
+  EXPECT_FALSE(first.HeldByAnother());
+}
+
+TEST(ProgramFiles, BesideTheProgramThenInShare) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / ("tapwing-files-" + std::to_string(getpid()));
+  fs::create_directories(root / "bin");
+  fs::create_directories(root / "share/tapwing");
+  std::fclose(std::fopen((root / "share/tapwing/Korva.Skin").c_str(), "w"));
+  std::fclose(std::fopen((root / "bin/Tapwing.PNG").c_str(), "w"));
+  const std::string bin = (root / "bin").string();
+  EXPECT_EQ(FindProgramFile(bin, "Tapwing.PNG"), bin + "/Tapwing.PNG");
+  EXPECT_EQ(FindProgramFile(bin, "\\Korva.Skin"), bin + "/../share/tapwing/Korva.Skin");
+  EXPECT_EQ(FindProgramFile(bin, "none"), bin + "/none");
+  fs::remove_all(root);
+}
+
+}  // namespace
