@@ -16,6 +16,15 @@ TEXT, LIST = pyatspi.ROLE_TEXT, pyatspi.ROLE_COMBO_BOX
 DIALOG_ROLES = (pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG)
 
 
+def descendants(obj):
+    """Every accessible below obj, depth first (pyatspi's own search also yields obj itself
+    and hides errors)."""
+    for child in obj:
+        if child is not None:
+            yield child
+            yield from descendants(child)
+
+
 class Tapwing:
     def __init__(self, session, proc):
         self.session = session
@@ -64,10 +73,10 @@ class Tapwing:
         raise LookupError("tapwing has no frame in AT-SPI")
 
     def find(self, predicate, what="a matching control"):
-        found = pyatspi.findDescendant(self.window(), predicate)
-        if found is None:
-            raise LookupError(f"no {what} in tapwing's window")
-        return found
+        for obj in descendants(self.window()):
+            if predicate(obj):
+                return obj
+        raise LookupError(f"no {what} in tapwing's window")
 
     def control(self, role, name):
         return self.find(lambda o: o.getRole() == role and o.name == name,
@@ -112,7 +121,7 @@ class Tapwing:
         for child in self.app():
             if (child is not None and child.getRole() in DIALOG_ROLES
                     and child.getState().contains(pyatspi.STATE_SHOWING)):
-                labels = pyatspi.findAllDescendants(child, lambda o: o.getRole() == pyatspi.ROLE_LABEL and o.name)
+                labels = [o for o in descendants(child) if o.getRole() == pyatspi.ROLE_LABEL and o.name]
                 out.append((child.name, labels[0].name if labels else ""))
         return out
 
@@ -121,6 +130,6 @@ class Tapwing:
         count = len(self.dialogs())
         dialog = [c for c in self.app() if c is not None and c.getRole() in DIALOG_ROLES
                   and c.getState().contains(pyatspi.STATE_SHOWING)][-1]
-        button = pyatspi.findDescendant(dialog, lambda o: o.getRole() == pyatspi.ROLE_PUSH_BUTTON)
+        button = next(o for o in descendants(dialog) if o.getRole() == pyatspi.ROLE_PUSH_BUTTON)
         button.queryAction().doAction(0)
         wait_for(lambda: len(self.dialogs()) < count, 5, "the message box to close")

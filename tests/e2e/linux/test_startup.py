@@ -27,21 +27,25 @@ def tearDownModule():
 
 
 def banner_colours(app, name):
-    """Distinct colours inside the banner box, 2 px in from its edges."""
+    """Distinct colours inside the banner box, 2 px in from its edges (the pointer must be
+    elsewhere since the start, or the banner's tooltip may cover it)."""
     x, y, w, h = app.extents(app.banner())
     path = session.screenshot(name, (x + 2, y + 2, w - 4, h - 4))
     return session.x.colour_count(path)
 
 
-class WindowTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.app = session.start_tapwing()
+class FreshStart(unittest.TestCase):
+    """Each test with a tapwing of its own, just started."""
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.app.kill()
+    def setUp(self):
+        session.x.move(0, 0)
+        self.app = session.start_tapwing()
 
+    def tearDown(self):
+        self.app.kill()
+
+
+class StartUpTest(FreshStart):
     def test_startup_state(self):
         app = self.app
         session.screenshot("startup")
@@ -71,7 +75,10 @@ class WindowTest(unittest.TestCase):
 
         self.assertGreater(banner_colours(app, "banner"), 16, "the banner picture is not drawn")
 
-    def test_banner_tooltip_and_about_box(self):
+
+
+class BannerTest(FreshStart):
+    def test_tooltip_and_about_box(self):
         app = self.app
         tooltip = app.banner().description
         self.assertRegex(tooltip, r"^Korva,\S", "the banner's tooltip")
@@ -82,6 +89,9 @@ class WindowTest(unittest.TestCase):
         app.press_ok()
         self.assertEqual(app.dialogs(), [])
 
+
+
+class SecondCopyTest(FreshStart):
     def test_second_copy_exits_silently_and_the_first_still_works(self):
         second = session.start_tapwing(wait=False, log="second")
         self.assertEqual(second.proc.wait(timeout=10), 0)
@@ -97,6 +107,7 @@ class WindowTest(unittest.TestCase):
 class MissingBannerTest(unittest.TestCase):
     def test_window_opens_with_a_plain_banner_and_no_message(self):
         program = session.copy_program("no-banner", without=["Tapwing.PNG"])
+        session.x.move(0, 0)
         app = session.start_tapwing(program, log="no-banner")
         try:
             self.assertEqual(wait_stable(app.dialogs, 1.0, 5, "message boxes"), [])
