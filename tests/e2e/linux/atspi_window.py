@@ -104,7 +104,8 @@ class Tapwing:
         wait_for(lambda: self.selected(name) == entry, 5, f"{name} showing {entry}")
 
     def focus_field(self, name):
-        """Moves the keyboard focus inside the window to a coordinate field."""
+        """Gives the window the X focus and, inside it, a coordinate field the focus."""
+        self.session.x.focus(self.xid)
         self.control(TEXT, name).queryComponent().grabFocus()
         wait_for(lambda: self.control(TEXT, name).getState().contains(pyatspi.STATE_FOCUSED), 5,
                  f"{name} focused")
