@@ -25,7 +25,7 @@ os.environ.setdefault("TAPWING_E2E_WORK", str(LINUX_BUILD / "e2e"))
 import harness  # noqa: E402
 from harness import config, wait_for, wait_stable  # noqa: E402,F401
 from harness.session import Session, _kill  # noqa: E402
-from harness.xdo import X  # noqa: E402
+from harness.xdo import X, XError  # noqa: E402,F401
 
 PROGRAM_DIR = LINUX_BUILD / "Tapwing"
 TAPWING = PROGRAM_DIR / "tapwing"
