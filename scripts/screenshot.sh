@@ -133,7 +133,7 @@ xdotool windowfocus --sync "$wid"
 poll 10 settled || die "the window did not finish painting"
 
 if [ "$press_f7" = 1 ]; then
-  # korva.dll captures the point once its registration (started without waiting) is done.
+  # korva.dll captures the point once it is registered (Tapwing does that before it shows).
   registered() { wine_run "$loader" reg query "$korva_key" /ve >/dev/null 2>&1; }
   poll 30 registered || die "korva.dll was not registered within 30 s"
   # A point inside the window's bottom strip (Wine tracks the pointer over its own windows),

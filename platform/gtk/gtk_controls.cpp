@@ -16,7 +16,11 @@ TextBoxControl::TextBoxControl(EventSink& sink, std::string_view text)
   gtk_entry_set_text(entry, std::string(text).c_str());
   gtk_entry_set_width_chars(entry, 1);  // the design decides the width, not the text
   changed_ = g_signal_connect(entry, "changed", G_CALLBACK(&TextBoxControl::OnChanged), this);
+  g_signal_connect(entry, "keynav-failed", G_CALLBACK(&TextBoxControl::OnArrowAtEnd), nullptr);
 }
+
+// An arrow at either end of the text stays in the field, as in a Windows edit control.
+gboolean TextBoxControl::OnArrowAtEnd(GtkWidget*, GtkDirectionType, gpointer) { return TRUE; }
 
 std::string TextBoxControl::Text() const { return gtk_entry_get_text(GTK_ENTRY(Widget())); }
 

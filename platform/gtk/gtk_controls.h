@@ -57,6 +57,7 @@ class TextBoxControl : public Control, public TextBox {
 
  private:
   static void OnChanged(GtkEditable* editable, gpointer self);
+  static gboolean OnArrowAtEnd(GtkWidget* entry, GtkDirectionType direction, gpointer unused);
   EventSink& sink_;
   gulong changed_ = 0;
 };

@@ -21,6 +21,12 @@ void Name(GtkWidget* widget, std::string_view name) {
   atk_object_set_name(gtk_widget_get_accessible(widget), std::string(name).c_str());
 }
 
+// Controls in a frame are placed from the frame's corner.
+const Bounds* DesignOf(const Frame& frame) {
+  const auto* placed = dynamic_cast<const FrameControl*>(&frame);
+  return placed != nullptr ? &placed->Design() : nullptr;
+}
+
 }  // namespace
 
 FormWindow::~FormWindow() {
@@ -78,14 +84,6 @@ T& FormWindow::Place(std::unique_ptr<T> control, const Bounds& bounds, const Bou
   return placed;
 }
 
-namespace {
-
-const Bounds* DesignOf(const Frame& frame) {
-  const auto* placed = dynamic_cast<const FrameControl*>(&frame);
-  return placed != nullptr ? &placed->Design() : nullptr;
-}
-
-}  // namespace
 Frame& FormWindow::AddFrame(const Bounds& bounds, std::string_view caption) {
   GtkWidget* frame = gtk_frame_new(std::string(caption).c_str());
   gtk_widget_set_can_focus(frame, FALSE);
@@ -129,10 +127,9 @@ void FormWindow::Raise(Event event) {
   }
 }
 
-// One box, then the end: later failures (from handlers the box's loop ran) stay silent.
+// One box, then the end: no handler runs any more, not even while the box's loop runs.
 void FormWindow::ReportFailure(const std::string& what) {
-  if (failed_) return;
-  failed_ = true;
+  ending_ = true;
   for (auto& timer : timers_) timer->SetEnabled(false);
   RunMessageBox(Window(), "Tapwing 遇到无法处理的错误,将要退出:\n" + what, "Tapwing", true);
   Quit();

@@ -75,7 +75,6 @@ class FormWindow : public FormBuilder, public EventSink {
   FocusTracker focus_;
   int openBoxes_ = 0;
   bool ending_ = false;
-  bool failed_ = false;
 };
 
 }  // namespace platform::gtk

@@ -47,14 +47,14 @@ void GridTimer::SetEnabled(bool enabled) {
 
 // Arming (or disarming) resets the expiration count, so nothing from the old period is left.
 void GridTimer::Apply() {
-  itimerspec spec{};
+  itimerspec setting{};
   if (Running()) {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    spec.it_interval = Milliseconds(interval_);
-    spec.it_value = Add(now, spec.it_interval);
+    setting.it_interval = Milliseconds(interval_);
+    setting.it_value = Add(now, setting.it_interval);
   }
-  timerfd_settime(fd_.Get(), Running() ? TFD_TIMER_ABSTIME : 0, &spec, nullptr);
+  timerfd_settime(fd_.Get(), Running() ? TFD_TIMER_ABSTIME : 0, &setting, nullptr);
 }
 
 gboolean GridTimer::OnExpired(gint fd, GIOCondition, gpointer data) {

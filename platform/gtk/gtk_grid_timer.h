@@ -5,6 +5,8 @@
 // timer never ticks, not even for an expiration already waiting. It may tick again while an
 // earlier tick's handler waits in a message box, as a Windows timer does in a modal loop.
 // Both uses share this: one wake per period and no X traffic is cheap enough for the 10 ms poll.
+// Implemented: everything above. Not possible here: periods below the kernel's timer slack
+// (50 us by default) are not kept more finely than that.
 #pragma once
 
 #include <glib.h>

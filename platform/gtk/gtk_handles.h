@@ -1,5 +1,6 @@
 // Owners for the C resources the GTK backend holds: GObjects, GLib strings and sources, file
 // descriptors. Widgets inside a window belong to the window; only the window itself is owned here.
+// Implemented: what the backend holds. Not possible here: nothing left out.
 #pragma once
 
 #include <glib-unix.h>

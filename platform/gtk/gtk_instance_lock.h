@@ -1,6 +1,8 @@
 // One Tapwing per user session: an exclusive flock on a file in $XDG_RUNTIME_DIR (or in /tmp,
 // named with the user's id), held for the program's life. The kernel drops it when the process
 // ends, however it ends, so a crash never leaves a stale lock behind.
+// Implemented: one per user. Not possible here: two sessions of one user on one machine share
+// $XDG_RUNTIME_DIR, so they share the one instance too.
 #pragma once
 
 #include <string>

@@ -1,5 +1,7 @@
 // Where the files that ship with the program are: beside the program in the build tree, or in
 // ../share/tapwing when installed (bin/tapwing).
+// Implemented: both layouts. Not possible here: a program started through a path that no longer
+// exists (/proc/self/exe then names a deleted file) finds nothing beside itself.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 // Private X connections. The keyboard and the input device each open their own, so their events
 // and requests never mix with GTK's, and closing one never disturbs the window.
+// Implemented: opening GTK's display again. Not possible here: a Wayland display (X11 only).
 #pragma once
 
 #include <memory>

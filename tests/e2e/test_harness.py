@@ -5,7 +5,7 @@ failure says nothing about Tapwing."""
 import unittest
 
 import harness
-from harness import config, prefix, wait_for
+from harness import config, pixels, prefix, wait_for
 from harness.probe import Probe
 
 session = None
@@ -135,9 +135,18 @@ class OtherProcessWindowTest(unittest.TestCase):
         session.x.key("Tab")
         wait_for(lambda: session.probe.focused_hwnd(self.hwnd) != edits[2], 5, "Tab to move the focus")
 
-    def test_screenshot_shows_the_chinese_texts(self):
-        path = session.screenshot_window("demo-window", self.hwnd)
-        self.assertGreater(session.x.colour_count(path), 20, f"{path} looks blank")
+    def test_chinese_texts_render_as_glyphs_not_boxes(self):
+        """The same edit with Chinese text and with characters no font has (private use,
+        drawn as empty boxes): were the Chinese drawn as boxes too, the two would match."""
+        session.screenshot_window("demo-window", self.hwnd)  # for people to look at
+        edit = self.kid("edit", 3)
+        r = edit["rect"]
+        shots = []
+        for name, text in (("chinese", "坐标延时"), ("boxes", "\ue000\ue001\ue002\ue003")):
+            session.probe.set_text(edit["hwnd"], text)
+            wait_for(lambda: session.probe.get_text(edit["hwnd"]) == text, 5, f"{name} in the edit")
+            shots.append(session.screenshot(f"glyphs-{name}", (r["left"], r["top"], r["width"], r["height"])))
+        self.assertGreater(pixels.differing_pixels(*shots), 40, f"{shots[0]} draws the same boxes as {shots[1]}")
 
 
 if __name__ == "__main__":

@@ -221,6 +221,39 @@ class StopAndPeriodTest(RunTest):
         self.assertEqual(at(events, (320, 260)), events)
 
 
+class OutOfRangeTest(RunTest):
+    def test_f5_refuses_a_number_no_screen_point_can_have(self):
+        self.set_point(3000000000, 200)
+        mark = session.click_mark()
+        self.start(lambda: self.app.message_boxes())
+        self.expect_box(NOT_A_NUMBER)
+        session.assert_no_clicks(mark, 1.0)
+
+
+class CaptureDuringRejectionTest(RunTest):
+    def test_a_capture_made_while_a_rejection_is_shown_stays_and_the_run_clicks_there(self):
+        self.choose_action("左键单击")
+        self.app.click_control("text1")
+        self.app.wait_text("text1", "")
+        session.x.type("3a")
+        box = self.app.wait_message_box()
+        self.assertEqual((box["title"], box["prompt"]), (HINT_TITLE, NOT_A_NUMBER))
+
+        # The poll goes on while the box is open: F7 captures over the refused text, F5 starts.
+        session.move_pointer(*AWAY)
+        x, y = (str(v) for v in AWAY)
+        session.press_hotkey("F7", lambda: (self.app.text("text1"), self.app.text("text2")) == (x, y))
+        mark = session.click_mark()
+        self.start_clicking("左键单击", mark)
+        self.app.dismiss(box)
+
+        self.assertEqual((self.app.text("text1"), self.app.text("text2")), (x, y))
+        mark = session.click_mark()
+        events = session.wait_clicks(mark, 6, 5, "clicks after the box was dismissed")
+        self.assertEqual(at(events, AWAY), events)
+        self.stop()
+
+
 class FieldsDuringRunTest(RunTest):
     def test_point_and_action_are_read_at_every_tick(self):
         self.choose_action("左键单击")

@@ -11,17 +11,19 @@ import unittest
 
 import harness
 from harness import config, prefix, wait_for, wait_stable
+from harness.pixels import BANNER_MATCH, PICTURE_SIZE, differing_pixels
+from harness import pixels
 from harness.tapwing import Tapwing
 
 session = None
 
 KORVA_CLASS_KEY = r"HKLM\Software\Classes\CLSID\{F0BBCDBA-4496-4837-BC5F-77A05375485C}"
 SERVER_KEY = KORVA_CLASS_KEY + r"\InprocServer32"
-UNUSUAL_FOLDER = "测试 A&B 文件夹"
-BANNER_SIZE = (122, 230)
-BANNER_OFFSET = (0, -10)
-PICTURE_SIZE = (61, 105)
-BANNER_MATCH = 0.15  # banner_distance() below this: the banner, drawn where it belongs
+# What a command interpreter would have rewritten or split: %NAME% expands even inside quotes,
+# & ^ ! are its operators. Windows forbids '"' in names.
+UNUSUAL_FOLDER = "测试 A&B ^!%CMDCMDLINE% 50%windir%off 文件夹"
+# Hangul is outside code page 936: the skin and the banner must do without ANSI paths.
+OUTSIDE_CODE_PAGE = "한글 폴더"
 CLICK_POINT = (200, 300)  # over the click target, far from Tapwing's centred window
 WM_NULL = 0x0000
 
@@ -128,8 +130,7 @@ def forget_registration():
 
 
 def wait_registered(folder, timeout=20):
-    """Waits until korva.dll of the folder is the registered server (RegSvr32 runs
-    asynchronously) and returns the value."""
+    """Waits until korva.dll of the folder is the registered server and returns the value."""
     expected = config.windows_path(folder / "korva.dll")
 
     def registered():
@@ -192,29 +193,8 @@ def client_look(app, name):
     return final
 
 
-def _compare(metric, a, b, fuzz=None):
-    args = ["compare", "-metric", metric] + (["-fuzz", fuzz] if fuzz else []) + [str(a), str(b), "null:"]
-    done = subprocess.run(args, capture_output=True, text=True, timeout=30)
-    if done.returncode not in (0, 1):
-        raise RuntimeError(f"compare failed: {done.stderr.strip()}")
-    return done.stderr.strip()
-
-
-def differing_pixels(a, b, fuzz="3%"):
-    return int(float(_compare("AE", a, b, fuzz).split()[0]))
-
-
 def banner_distance(path):
-    """Normalised RMSE between an area and the banner as Tapwing should draw it: half size,
-    10 px up. The same picture scores ~0.09 (GDI+ scales differently from ImageMagick),
-    5 px off ~0.27, a plain box ~0.66."""
-    expected = session.artifacts / "banner-expected.png"
-    if not expected.exists():
-        width, height = (v // 2 for v in BANNER_SIZE)
-        session.x.run("convert", str(config.PROGRAM_DIR / "Tapwing.PNG"), "-resize", f"{width}x{height}!",
-                      "-crop", f"{PICTURE_SIZE[0]}x{PICTURE_SIZE[1]}+{-BANNER_OFFSET[0]}+{-BANNER_OFFSET[1]}",
-                      "+repage", str(expected))
-    return float(re.search(r"\(([\d.e-]+)\)", _compare("RMSE", path, expected)).group(1))
+    return pixels.banner_distance(path, session.artifacts)
 
 
 # ---- Tests ----------------------------------------------------------------------------
@@ -271,8 +251,9 @@ class SecondStartTest(unittest.TestCase):
 
 
 class UnusualFolderTest(unittest.TestCase):
-    """A program folder whose name holds a space, an "&" and Chinese characters: the
-    command line that registers korva.dll and the banner's path must both survive it."""
+    """A program folder whose name holds spaces, what a command interpreter would expand or
+    obey, and Chinese characters: the registration of korva.dll and the banner's path must
+    both survive it."""
 
     @classmethod
     def setUpClass(cls):
@@ -286,7 +267,7 @@ class UnusualFolderTest(unittest.TestCase):
 
     def test_registers_that_folders_korva_dll(self):
         value = wait_registered(self.folder)
-        self.assertTrue(value.startswith("Z:\\") and value.endswith("\\测试 A&B 文件夹\\korva.dll"), value)
+        self.assertTrue(value.startswith("Z:\\") and value.endswith(f"\\{UNUSUAL_FOLDER}\\korva.dll"), value)
 
     def test_draws_the_banner_from_that_folder(self):
         path = screenshot("unusual-folder-picture", picture_rect(self.app))
@@ -368,6 +349,13 @@ class OptionalFilesTest(unittest.TestCase):
         assert_no_message_box()
         wait_registered(folder)
         capture_with_f7(self.app, (400, 700))
+
+    def test_a_folder_outside_the_ansi_code_page_keeps_the_skin_and_the_banner(self):
+        self.app = start(program_copy(OUTSIDE_CODE_PAGE))
+        look = client_look(self.app, "look-outside-code-page")
+        self.assertLessEqual(differing_pixels(self.skinned, look), 20, f"{look} is not {self.skinned}")
+        path = screenshot("outside-code-page-picture", picture_rect(self.app))
+        self.assertLess(banner_distance(path), BANNER_MATCH, f"{path} does not show the banner")
 
     def test_a_missing_or_useless_skin_file_leaves_the_default_look(self):
         self.assertGreater(differing_pixels(self.default, self.skinned), 5000,

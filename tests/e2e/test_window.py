@@ -5,7 +5,7 @@ coordinate fields' placeholder and validation behaviour, and the about prompt.""
 import unittest
 
 import harness
-from harness import wait_for, wait_stable
+from harness import pixels, wait_for, wait_stable
 
 session = None
 
@@ -91,9 +91,19 @@ class StartUpTest(unittest.TestCase):
                 limit = session.probe.send(self.controls[role]["hwnd"], EM_GETLIMITTEXT)
                 self.assertGreaterEqual(limit & 0xFFFFFFFF, 0x7FFFFFFE)
 
-    def test_screenshot_shows_the_window(self):
-        path = session.screenshot_window("startup", self.app.hwnd)
-        self.assertGreater(session.x.colour_count(path), 30, f"{path} looks blank")
+    def test_the_picture_box_shows_the_banner_at_half_size(self):
+        session.x.move(1200, 1000)  # no tooltip over the banner
+        session.screenshot_window("startup", self.app.hwnd)  # for people to look at
+        r = self.controls["picture"]["rect"]
+
+        def banner_shown():
+            path = session.screenshot("startup-picture", (r["left"], r["top"], r["width"], r["height"]))
+            distance = pixels.banner_distance(path, session.artifacts)
+            if distance >= pixels.BANNER_MATCH:
+                raise ValueError(f"{path} is {distance:.3f} from the banner")
+            return True
+
+        wait_for(banner_shown, 3, "the banner in the picture box")
 
 
 class InteractionTest(unittest.TestCase):

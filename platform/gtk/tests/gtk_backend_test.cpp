@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <stdexcept>
+#include <vector>
 
 #include "gtk_test_support.h"
 #include "platform/gtk/gtk_form_window.h"
@@ -180,6 +182,43 @@ TEST(PictureBox, DrawsTheImageAtHalfSizeAndKeepsIt) {
     gtk_widget_hide(GTK_WIDGET(form.Window()));
     gtk_widget_show(GTK_WIDGET(form.Window()));
   }
+}
+
+// An exception escaping a handler: one error box naming it, then the program ends and no handler
+// runs again (the box's own loop keeps the timer due, but it stays silent).
+TEST(FormWindow, AnEscapingExceptionIsReportedOnceAndEndsTheProgram) {
+  FormWindow form;
+  form.SetForm("Tapwing", 600, 600);
+  int ticks = 0;
+  auto& timer = form.AddTimer(10, true, platform::TimerUse::Poll);
+  timer.Tick = [&] {
+    ++ticks;
+    throw std::runtime_error("boom");
+  };
+  std::vector<std::string> boxes;
+  const guint answer = g_timeout_add(
+      50,
+      [](gpointer seen) -> gboolean {
+        GList* windows = gtk_window_list_toplevels();
+        for (GList* each = windows; each != nullptr; each = each->next) {
+          if (!GTK_IS_MESSAGE_DIALOG(each->data) || !gtk_widget_get_visible(GTK_WIDGET(each->data))) continue;
+          gchar* text = nullptr;
+          g_object_get(each->data, "text", &text, nullptr);
+          static_cast<std::vector<std::string>*>(seen)->push_back(text);
+          g_free(text);
+          gtk_dialog_response(GTK_DIALOG(each->data), GTK_RESPONSE_OK);
+        }
+        g_list_free(windows);
+        return G_SOURCE_CONTINUE;
+      },
+      &boxes);
+  gtk_test::RunUntil([&] { return form.Ending(); }, 3000);
+  gtk_test::RunUntil([] { return false; }, 100);
+  g_source_remove(answer);
+  EXPECT_TRUE(form.Ending());
+  EXPECT_EQ(ticks, 1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("boom"), std::string::npos);
 }
 
 // GTK drops a whole rule it cannot parse, silently, so the skin's CSS must parse cleanly, odd

@@ -5,8 +5,7 @@ Implemented:
   936, CJK fonts, unmanaged X windows), a full-screen click target, a persistent probe;
 - window, control, focus and message-box inspection through the probe;
 - keys, typing, clicks and screenshots through xdotool and ImageMagick;
-- bounded polling for everything that happens asynchronously, including the click log
-  and the input component's registration (which Tapwing starts without waiting);
+- bounded polling for everything that happens asynchronously, the click log included;
 - copies of the program folder, and console tools run to their end in the session.
 Not possible under Wine on Xvfb: a window manager's behaviour (activation by the WM, the
 real title bar), high-DPI, UIPI, and texts far beyond 64 K characters in an edit control

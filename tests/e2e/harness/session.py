@@ -33,7 +33,7 @@ def _kill(proc, timeout=5):
         proc.wait(timeout=timeout)
 
 
-# Where korva.dll's class lives once RegSvr32 has run (Wine does not merge HKCU classes in).
+# Where korva.dll's class lives once it is registered (Wine does not merge HKCU classes in).
 COMPONENT_SERVER_KEY = r"HKLM\Software\Classes\CLSID\{F0BBCDBA-4496-4837-BC5F-77A05375485C}\InprocServer32"
 
 
@@ -253,8 +253,8 @@ class Session:
         """Waits until korva.dll of `folder` (the built program folder by default) is the
         registered server of the input component; returns the registered path.
 
-        Tapwing registers it at every start through `cmd /c RegSvr32` without waiting, so
-        a capture or run right after the start can find the class missing."""
+        Tapwing registers it at every start, before its window takes input; this confirms
+        that it registered its own copy."""
         expected = config.windows_path(Path(folder or config.PROGRAM_DIR) / "korva.dll")
         return wait_for(lambda: (self.reg_query(COMPONENT_SERVER_KEY) or "").lower() == expected.lower()
                         and expected, timeout, f"{expected} registered under {COMPONENT_SERVER_KEY}",
