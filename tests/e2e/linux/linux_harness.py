@@ -91,7 +91,8 @@ class NativeSession(Session):
             # C.UTF-8: the decimal point is "." and GTK's own buttons say "OK".
             self.env = dict(os.environ, DISPLAY=self.display, XDG_RUNTIME_DIR=str(self.dir / "run"),
                             LANG="C.UTF-8", LC_ALL="C.UTF-8")
-            self.env.pop("NO_AT_BRIDGE", None)
+            for off_switch in ("NO_AT_BRIDGE", "GTK_A11Y"):  # accessibility is how the tests look
+                self.env.pop(off_switch, None)
             self._start_bus()
             self.x = X(self.display, self.env)
             if self.with_click_target:
@@ -113,6 +114,7 @@ class NativeSession(Session):
                 self._record(pid, _comm(pid))
             self._bus.stdin.close()  # ends the holder, and with it dbus-run-session's bus
             _kill(self._bus)
+            self._bus.stdout.close()
             for pid in started:
                 if _comm(pid):
                     try:
