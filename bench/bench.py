@@ -158,8 +158,9 @@ class XTest:
     A connection per batch: Xlib ends the whole process when a connection it holds breaks,
     which would skip the session's clean-up."""
 
-    def __init__(self, display):
+    def __init__(self, display, clock=time.CLOCK_MONOTONIC_RAW):
         import ctypes
+        self.clock = clock  # the clock of the target that logs the events
         self.display = display.encode()
         self.x11 = ctypes.CDLL("libX11.so.6")
         self.xtst = ctypes.CDLL("libXtst.so.6")  # comes with xdotool
@@ -172,6 +173,9 @@ class XTest:
         for fake in (self.xtst.XTestFakeKeyEvent, self.xtst.XTestFakeButtonEvent):
             fake.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
 
+    def now(self):
+        return time.clock_gettime_ns(self.clock) // 1000
+
     def send(self, *actions):
         """actions: ("key", keysym, down) or ("button", n, down). Returns (before, after) µs."""
         dpy = self.x11.XOpenDisplay(self.display)
@@ -180,12 +184,12 @@ class XTest:
         try:
             codes = [self.x11.XKeysymToKeycode(dpy, code) if kind == "key" else code
                      for kind, code, _ in actions]
-            before = linux_us()
+            before = self.now()
             for (kind, _, down), code in zip(actions, codes):
                 fake = self.xtst.XTestFakeKeyEvent if kind == "key" else self.xtst.XTestFakeButtonEvent
                 fake(dpy, code, int(down), 0)
             self.x11.XSync(dpy, 0)
-            return before, linux_us()
+            return before, self.now()
         finally:
             self.x11.XCloseDisplay(dpy)
 

@@ -1,10 +1,27 @@
 #!/bin/sh
-# Builds the Windows program and the e2e tools for the build this host runs (win32, or win64
-# where 32-bit programs cannot run; scripts/wine-arch.sh decides), then runs the timing
-# benchmark. Build output goes to stderr so that stdout carries only the table.
-set -e
+# The timing benchmark in two parts, each printing its table:
+#  1. the Windows program under Wine (bench.py): builds the build this host runs (win32, or
+#     win64 where 32-bit programs cannot run; scripts/wine-arch.sh decides);
+#  2. the native Linux program (bench_linux.py): builds the linux preset.
+# Build output and progress go to stderr, so that stdout carries only the tables. A part that
+# cannot run says why on stderr and the other still runs; the exit code is 1 if either failed.
+# Options (--seconds, --stops, --idle) go to both parts.
 cd "$(dirname "$0")/.."
-arch=$(bash scripts/wine-arch.sh | cut -d' ' -f1)
-cmake --preset "$arch" >&2
-cmake --build --preset "$arch" >&2
-TAPWING_ARCH=$arch exec python3 bench/bench.py "$@"
+status=0
+
+wine_part() {
+  arch=$(bash scripts/wine-arch.sh | cut -d' ' -f1) || return 1
+  cmake --preset "$arch" >&2 && cmake --build --preset "$arch" >&2 || return 1
+  TAPWING_ARCH=$arch python3 bench/bench.py "$@"
+}
+
+native_part() {
+  cmake --preset linux >&2 && cmake --build --preset linux >&2 || return 1
+  # Debian's python3: the native part reads tapwing's window through pyatspi.
+  /usr/bin/python3 bench/bench_linux.py "$@"
+}
+
+wine_part "$@" || { echo "run.sh: the Wine part did not complete" >&2; status=1; }
+echo
+native_part "$@" || { echo "run.sh: the native part did not complete" >&2; status=1; }
+exit $status

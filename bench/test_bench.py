@@ -116,5 +116,23 @@ class VerdictTest(unittest.TestCase):
         self.assertNotIn("F6 -> last click", text)
 
 
+class NativeVerdictTest(unittest.TestCase):
+    def test_tapwing_row_holds_rate_median_and_p99_against_the_timerfd_loop(self):
+        import bench_linux
+
+        def verdict(tapwing, timerfd):
+            rows = bench_linux.table_rows({"tapwing": tapwing, "timerfd": timerfd})
+            return rows[0][-1]
+
+        def figures(median, p99, rate=100.0):
+            return {"n": 500, "median": median, "p95": p99, "p99": p99, "max": p99, "rate": rate}
+
+        self.assertEqual(verdict(figures(10.05, 1.2), figures(10.0, 1.0)), "yes")
+        self.assertEqual(verdict(figures(10.05, 1.3), figures(10.0, 1.0)), "NO")   # p99 over 1.2 x
+        self.assertEqual(verdict(figures(10.15, 0.5), figures(10.0, 1.0)), "NO")   # median off
+        self.assertEqual(verdict(figures(10.0, 0.5, 99.94), figures(10.0, 1.0)), "NO")  # a tick lost
+        self.assertEqual(verdict({"n": 0}, figures(10.0, 1.0)), "NO")
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -39,6 +39,7 @@ COMPONENT_SERVER_KEY = r"HKLM\Software\Classes\CLSID\{F0BBCDBA-4496-4837-BC5F-77
 
 class Session:
     current = None  # the running session, for screenshots of failures
+    xvfb_args = ()  # extra Xvfb options, for sessions that need a different server
 
     def __init__(self, name, click_target=True):
         """click_target=False leaves out the full-screen click target, for programs that
@@ -143,7 +144,7 @@ class Session:
         try:
             self._xvfb = subprocess.Popen(
                 ["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp",
-                 "-screen", "0", f"{w}x{h}x24"],
+                 "-screen", "0", f"{w}x{h}x24", *self.xvfb_args],
                 pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=self._log("xvfb"),
                 start_new_session=True)
             os.close(write_end)
@@ -206,14 +207,14 @@ class Session:
         return (proc.returncode, out_path.read_text("utf-8", errors="replace"),
                 err_path.read_text("utf-8", errors="replace"))
 
-    def copy_program(self, name="program-copy", without=()):
-        """A copy of the program folder inside the session, leaving out the named files;
-        returns the folder. For runs whose folder must differ from the built one."""
+    def copy_program(self, name="program-copy", without=(), source=None):
+        """A copy of the program folder (or of `source`) inside the session, leaving out the
+        named files; returns the folder. For runs whose folder must differ from the built one."""
         folder = self.dir / name
         shutil.rmtree(folder, ignore_errors=True)
         folder.mkdir()
         skip = {w.lower() for w in without}
-        for item in config.PROGRAM_DIR.iterdir():
+        for item in Path(source or config.PROGRAM_DIR).iterdir():
             if item.is_file() and item.name.lower() not in skip:
                 shutil.copy2(item, folder / item.name)
         return folder
@@ -283,12 +284,13 @@ class Session:
         self.x.move(x, y)
         wait_for(lambda: self.probe.cursor() == (x, y), timeout, f"Wine's cursor at {(x, y)}")
 
-    def press_hotkey(self, key, took_effect, timeout=3, attempts=3):
+    def press_hotkey(self, key, took_effect, timeout=3, attempts=3, window=None):
         """Holds a polled hotkey until took_effect() is true, pressing again if a press was
         missed (GetAsyncKeyState's "pressed since" bit is occasionally lost under Wine).
-        Returns the number of presses it took."""
+        window: send the key to that X window only (see X.hold). Returns the number of
+        presses it took."""
         for attempt in range(1, attempts + 1):
-            self.x.hold(key)
+            self.x.hold(key, window=window)
             try:
                 wait_for(took_effect, timeout, f"{key} to take effect")
                 return attempt

@@ -44,13 +44,17 @@ class X:
         """Taps keys such as "Tab", "shift+Tab", "F5", one after the other."""
         self.xdotool("key", "--delay", delay_ms, *keys)
 
-    def hold(self, key, seconds=0.15):
-        """Presses a key long enough for a 10 ms GetAsyncKeyState poll to see it down."""
-        self.xdotool("keydown", key)
+    def hold(self, key, seconds=0.15, window=None):
+        """Presses a key long enough for a 10 ms GetAsyncKeyState poll to see it down.
+
+        window: an X window id to send the key events to directly (XSendEvent) instead of
+        through XTEST; the only way to press keys on a server without that extension."""
+        target = ("--window", window) if window else ()
+        self.xdotool("keydown", *target, key)
         try:
             time.sleep(seconds)
         finally:
-            self.xdotool("keyup", key)
+            self.xdotool("keyup", *target, key)
 
     def type(self, text, delay_ms=60):
         self.xdotool("type", "--delay", delay_ms, text, timeout=15 + len(text) * delay_ms / 1000)

@@ -1,0 +1,173 @@
+"""Native Linux sessions for the e2e tests: the Wine harness's Session (Xvfb, click log,
+hotkey presses, screenshots, PID records) with a private D-Bus session instead of a Wine
+prefix, the native click target, and the native tapwing seen through AT-SPI.
+
+The private bus keeps AT-SPI's bus and registry to this session, so the tests see only this
+display's programs. pyatspi is Debian's: run the tests with /usr/bin/python3.
+"""
+
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import unittest
+from pathlib import Path
+
+_E2E = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(_E2E))
+# The linux preset's tree; CTest passes it, run by hand it is the standard one.
+LINUX_BUILD = Path(os.environ.get("TAPWING_LINUX_BUILD") or _E2E.parents[1] / "build" / "linux")
+os.environ.setdefault("TAPWING_E2E_WORK", str(LINUX_BUILD / "e2e"))
+
+import harness  # noqa: E402
+from harness import config, wait_for, wait_stable  # noqa: E402,F401
+from harness.session import Session, _kill  # noqa: E402
+from harness.xdo import X, XError  # noqa: E402,F401
+
+PROGRAM_DIR = LINUX_BUILD / "Tapwing"
+TAPWING = PROGRAM_DIR / "tapwing"
+TOOLS_DIR = LINUX_BUILD / "e2e-tools"
+CLICKTARGET = TOOLS_DIR / "x11_clicktarget"
+BUILD_HINT = "cmake --preset linux && cmake --build --preset linux"
+
+HINT_TITLE = "提示:"
+main = harness.main
+
+
+def require_tapwing():
+    for path in (TAPWING, CLICKTARGET):
+        if not path.exists():
+            raise unittest.SkipTest(f"{path} is not built ({BUILD_HINT})")
+
+
+def _descendants(root):
+    children = {}
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            ppid = int(entry.joinpath("stat").read_text().rsplit(")", 1)[1].split()[1])
+        except (OSError, ValueError, IndexError):
+            continue
+        children.setdefault(ppid, []).append(int(entry.name))
+    out, todo = [], [root]
+    while todo:
+        for kid in children.get(todo.pop(), []):
+            out.append(kid)
+            todo.append(kid)
+    return out
+
+
+def _comm(pid):
+    try:
+        return Path(f"/proc/{pid}/comm").read_text().strip()
+    except OSError:
+        return None
+
+
+class NativeSession(Session):
+    """Xvfb (without XTEST if asked), a dbus-run-session of its own, the click target, and
+    tapwing processes started in that environment."""
+
+    def __init__(self, name, xtest=True):
+        super().__init__(name)
+        self.xtest = xtest
+        self.xvfb_args = ("-dpi", "96") + (() if xtest else ("-extension", "XTEST"))
+        self.with_click_target = xtest  # without XTEST nothing could click it
+        self._bus = None
+
+    def start(self):
+        require_tapwing()
+        shutil.rmtree(self.dir, ignore_errors=True)
+        (self.dir / "run").mkdir(parents=True, mode=0o700)
+        shutil.rmtree(self.artifacts, ignore_errors=True)
+        self.artifacts.mkdir(parents=True)
+        Session.current = self
+        try:
+            self._start_xvfb()
+            # C.UTF-8: the decimal point is "." and GTK's own buttons say "OK".
+            self.env = dict(os.environ, DISPLAY=self.display, XDG_RUNTIME_DIR=str(self.dir / "run"),
+                            LANG="C.UTF-8", LC_ALL="C.UTF-8")
+            for off_switch in ("NO_AT_BRIDGE", "GTK_A11Y"):  # accessibility is how the tests look
+                self.env.pop(off_switch, None)
+            self._start_bus()
+            self.x = X(self.display, self.env)
+            if self.with_click_target:
+                self._start_clicktarget()
+        except BaseException:
+            self.stop()
+            raise
+        # pyatspi, imported later in this process, finds the session's buses through these.
+        os.environ.update(DISPLAY=self.display, DBUS_SESSION_BUS_ADDRESS=self.env["DBUS_SESSION_BUS_ADDRESS"])
+        return self
+
+    def stop(self, keep=False):
+        for app in list(self._apps):
+            app.kill()
+        if self._bus:
+            # The bus launched AT-SPI's bus and registry on demand; they are its descendants.
+            started = [pid for pid in _descendants(self._bus.pid) if _comm(pid)]
+            for pid in started:
+                self._record(pid, _comm(pid))
+            self._bus.stdin.close()  # ends the holder, and with it dbus-run-session's bus
+            _kill(self._bus)
+            self._bus.stdout.close()
+            for pid in started:
+                if _comm(pid):
+                    try:
+                        os.kill(pid, signal.SIGTERM)
+                    except ProcessLookupError:
+                        pass
+        _kill(self._clicktarget)
+        _kill(self._xvfb)
+        if Session.current is self:
+            Session.current = None
+        if not keep and not os.environ.get("TAPWING_E2E_KEEP"):
+            shutil.rmtree(self.dir, ignore_errors=True)
+
+    def _start_bus(self):
+        self._bus = subprocess.Popen(
+            ["dbus-run-session", "--", "sh", "-c", 'echo "$DBUS_SESSION_BUS_ADDRESS"; exec cat >/dev/null'],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._log("dbus"), env=self.env)
+        self._record(self._bus.pid, "dbus-run-session")
+        if not select.select([self._bus.stdout], [], [], 15)[0]:
+            raise RuntimeError("dbus-run-session reported no bus address within 15 s")
+        address = self._bus.stdout.readline().decode().strip()
+        if not address:
+            raise RuntimeError(f"dbus-run-session exited (code {self._bus.wait()}) without a bus")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+
+    def _start_clicktarget(self):
+        self.click_log.touch()
+        self._clicktarget = subprocess.Popen([str(CLICKTARGET), str(self.click_log)], env=self.env,
+                                             stdout=subprocess.DEVNULL, stderr=self._log("clicktarget"))
+        self._record(self._clicktarget.pid, "x11_clicktarget")
+        ready = wait_for(lambda: re.match(r"# ready xid=(\d+)", self.click_log.read_text()), 10,
+                         "the click target to show")
+        self.clicktarget_xid = int(ready.group(1))
+
+    def start_tapwing(self, program=TAPWING, wait=True, timeout=20, log="tapwing"):
+        """Starts tapwing (the built one, or a copy from copy_program) and, if asked, waits
+        until its window is shown and visible through AT-SPI."""
+        from atspi_window import Tapwing  # imports pyatspi: only once the bus is known
+
+        log = self._log(log)
+        proc = subprocess.Popen([str(program)], env=self.env, cwd=str(self.dir), stdout=log,
+                                stderr=subprocess.STDOUT)
+        self._record(proc.pid, "tapwing")
+        app = Tapwing(self, proc)
+        self._apps.append(app)
+        if wait:
+            app.wait_shown(timeout)
+        return app
+
+    def copy_program(self, name="program-copy", without=()):
+        return super().copy_program(name, without, source=PROGRAM_DIR) / TAPWING.name
+
+    def hold_hotkey(self, key, took_effect, app=None):
+        """press_hotkey, with the key sent to app's window when the server has no XTEST."""
+        window = app.xid if app and not self.xtest else None
+        return self.press_hotkey(key, took_effect, window=window)

@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""The native tapwing's hotkeys and run: F7 over another window, F5 refused without two
+numbers, every action at its point, F6, and junk typed into a field during a run. What the
+run does is read from the click target's log."""
+
+import time
+import unittest
+
+import linux_harness as lh
+from linux_harness import HINT_TITLE, wait_for, wait_stable
+
+session = None
+app = None
+
+# The events one tick of each action leaves in the log.
+TICK = {
+    "无动作": (),
+    "左键单击": ("ldown", "lup"),
+    "左键双击": ("ldown", "lup", "ldown", "lup"),
+    "右键单击": ("rdown", "rup"),
+    "中键单击": ("mdown", "mup"),
+    "滚轮向上": ("wheel+120",),
+    "滚轮向下": ("wheel-120",),
+}
+POINT = (1100, 850)  # on the click target, away from the centred window and its message boxes
+AWAY = (40, 40)
+
+
+def setUpModule():
+    global session, app
+    lh.require_tapwing()
+    session = lh.NativeSession("run").start()
+    app = session.start_tapwing()
+
+
+def tearDownModule():
+    if session:
+        session.stop()
+
+
+def capture(point):
+    """Puts the point into the fields the user's way: pointer there, F7."""
+    session.x.move(*point)
+    session.hold_hotkey("F7", lambda: app.fields() == tuple(map(str, point)))
+
+
+def start_run(action, delay="延时10MS"):
+    app.select("动作", action)
+    app.select("延时", delay)
+    mark = session.click_mark()
+    session.x.xdotool("mousemove", *AWAY)
+    # Every tick moves the pointer to the point, whatever the action.
+    session.hold_hotkey("F5", lambda: session.x.pointer() == POINT)
+    return mark
+
+
+def stop_run(quiet=0.3):
+    """F6, until the pointer stays where it was put and no click comes for `quiet` seconds
+    (longer than the run's period)."""
+    def stopped():
+        mark = session.click_mark()
+        session.x.xdotool("mousemove", *AWAY)  # no --sync: a tick may move it back at once
+        time.sleep(quiet)
+        return session.x.pointer() == AWAY and session.click_mark() == mark
+
+    session.hold_hotkey("F6", stopped)
+
+
+def ticks(events, gap_us=200_000):
+    """Events grouped into ticks: a group ends where the log pauses for gap_us."""
+    groups = []
+    for i, event in enumerate(events):
+        if i == 0 or event[0] - events[i - 1][0] > gap_us:
+            groups.append([])
+        groups[-1].append(event)
+    return groups
+
+
+class HotkeyTest(unittest.TestCase):
+    def test_f7_captures_the_pointer_while_another_window_has_the_focus(self):
+        session.x.focus(session.clicktarget_xid)
+        capture((321, 234))
+        capture((17, 1001))
+        self.assertEqual(session.x.focused_window(), session.clicktarget_xid)
+
+    def test_f5_without_two_numbers_shows_one_message_and_clicks_nothing(self):
+        # Focusing a field empties it; leaving it empty brings the placeholder back. Y first,
+        # so that X, then Y, surely gain the focus afresh, whichever field had it before.
+        app.focus_field("Y坐标")
+        app.focus_field("X坐标")
+        app.focus_field("Y坐标")
+        session.x.key("shift+Tab")  # on to the action list
+        wait_for(lambda: app.fields() == ("X坐标", "Y坐标"), 5, "the placeholders back")
+        mark = session.click_mark()
+        session.hold_hotkey("F5", app.dialogs)
+        self.assertEqual(wait_stable(app.dialogs, 0.5, 5, "message boxes"), [(HINT_TITLE, "坐标不能为空")])
+        app.press_ok()
+        session.assert_no_clicks(mark, 0.5)
+
+    def test_f6_stops_the_run(self):
+        capture(POINT)
+        mark = start_run("左键单击")
+        session.wait_clicks(mark, 10, 5)
+        stop_run()
+        mark = session.click_mark()
+        session.assert_no_clicks(mark, 1.0)
+        self.assertEqual(session.x.pointer(), AWAY)
+
+
+class ActionTest(unittest.TestCase):
+    def test_every_action_at_the_point(self):
+        capture(POINT)
+        for action, tick in TICK.items():
+            with self.subTest(action=action):
+                # 500 ms apart, the ticks are easy to tell apart in the log.
+                mark = start_run(action, "延时500MS")
+                if tick:
+                    session.wait_clicks(mark, 2 * len(tick), 5, f"two ticks of {action}")
+                else:
+                    time.sleep(1.1)  # two ticks that only move the pointer
+                stop_run(quiet=1.2)
+                events = session.clicks(mark)
+                self.assertEqual({(x, y) for _, _, x, y in events} - {POINT}, set(), "clicked elsewhere")
+                groups = [tuple(e[1] for e in group) for group in ticks(events)]
+                self.assertEqual(groups, [tick] * len(groups), "not one action per tick")
+                self.assertGreaterEqual(len(groups), 2 if tick else 0)
+
+
+class EditDuringRunTest(unittest.TestCase):
+    def test_junk_in_a_field_pauses_the_run_until_a_number_is_back(self):
+        capture(POINT)
+        mark = start_run("左键单击")
+        session.wait_clicks(mark, 10, 5)
+
+        app.focus_field("X坐标")  # emptied: the run skips its ticks
+        wait_for(lambda: app.text("X坐标") == "", 5, "the focused field to empty itself")
+        session.wait_clicks_quiet(0.3, 5)
+        session.x.type("a")
+        wait_for(app.dialogs, 5, "the message for the junk")
+        self.assertEqual(wait_stable(app.dialogs, 0.5, 5, "message boxes"), [(HINT_TITLE, "请输入正确的数值")])
+        session.assert_no_clicks(session.click_mark(), 0.5)
+        app.press_ok()
+        wait_for(lambda: app.text("X坐标") == "", 5, "the junk emptied out of the field")
+        session.assert_no_clicks(session.click_mark(), 0.5)
+
+        mark = session.click_mark()
+        session.x.focus(app.xid)
+        session.x.type(str(POINT[0]))
+        wait_for(lambda: [e for e in session.clicks(mark) if (e[2], e[3]) == POINT], 5,
+                 "clicks at the point again")
+        self.assertEqual(app.dialogs(), [])
+        stop_run()
+
+
+if __name__ == "__main__":
+    lh.main()
