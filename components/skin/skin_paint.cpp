@@ -9,6 +9,23 @@
 namespace tapwing::skin {
 namespace {
 
+// A window's device context (its client area or the whole window), released when it goes.
+class WindowDC {
+ public:
+  enum Part { kClient, kWhole };
+  WindowDC(HWND hwnd, Part part) : hwnd_(hwnd), dc_(part == kWhole ? GetWindowDC(hwnd) : GetDC(hwnd)) {}
+  ~WindowDC() {
+    if (dc_) ReleaseDC(hwnd_, dc_);
+  }
+  WindowDC(const WindowDC&) = delete;
+  WindowDC& operator=(const WindowDC&) = delete;
+  operator HDC() const { return dc_; }
+
+ private:
+  HWND hwnd_;
+  HDC dc_;
+};
+
 int Scale(HWND hwnd, int px96) { return MulDiv(px96, static_cast<int>(screen::WindowDpi(hwnd)), 96); }
 
 void ExcludeWindow(HWND self, HDC dc, HWND other) {
@@ -146,14 +163,13 @@ bool HasFlatFrame(HWND edit) {
 }
 
 void PaintEditFrame(Theme& theme, HWND edit) {
-  HDC dc = GetWindowDC(edit);
+  const WindowDC dc(edit, WindowDC::kWhole);
   if (!dc) return;
   RECT r;
   GetWindowRect(edit, &r);
   OffsetRect(&r, -r.left, -r.top);
   const bool focused = IsWindowEnabled(edit) && GetFocus() == edit;
   FrameRect(dc, &r, focused ? theme.focus_brush : theme.border_brush);
-  ReleaseDC(edit, dc);
 }
 
 HWND MessageBoxText(HWND dialog) {
@@ -178,7 +194,7 @@ void FitMessageBox(Theme& theme, HWND dialog, HWND text) {
   const int cur_w = tr.right - tr.left;
   const int cur_h = tr.bottom - tr.top;
 
-  HDC dc = GetDC(text);
+  const WindowDC dc(text, WindowDC::kClient);
   if (!dc) return;
   HGDIOBJ old = SelectObject(dc, theme.FontFor(text));
   const UINT flags = DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS;
@@ -191,7 +207,6 @@ void FitMessageBox(Theme& theme, HWND dialog, HWND text) {
   RECT wrapped{0, 0, w, 0};
   DrawTextW(dc, s.c_str(), -1, &wrapped, flags | DT_WORDBREAK);
   SelectObject(dc, old);
-  ReleaseDC(text, dc);
 
   const int dw = w - cur_w;
   const int dh = std::max(0, static_cast<int>(wrapped.bottom) - cur_h);

@@ -1,0 +1,56 @@
+#!/usr/bin/env python3
+"""The Debian package: what it installs and depends on, and that the installed program starts
+and finds its banner in share/tapwing. The package is unpacked into the session, not installed."""
+
+import subprocess
+import unittest
+
+import linux_harness as lh
+from harness import pixels
+
+DEB = lh.LINUX_BUILD / "tapwing_16.02.0005_amd64.deb"
+INSTALLED = ["usr/bin/tapwing", "usr/share/tapwing/Tapwing.PNG", "usr/share/tapwing/Korva.Skin",
+             "usr/share/applications/tapwing.desktop"] + \
+            [f"usr/share/icons/hicolor/{s}x{s}/apps/tapwing.png" for s in (16, 32, 48, 256)]
+
+session = None
+root = None
+
+
+def setUpModule():
+    global session, root
+    if not DEB.exists():
+        raise unittest.SkipTest(f"{DEB} is not built (cd build/linux && cpack -G DEB)")
+    lh.require_tapwing()
+    session = lh.NativeSession("package").start()
+    root = session.dir / "root"
+    subprocess.run(["dpkg-deb", "-x", str(DEB), str(root)], check=True, timeout=60)
+
+
+def tearDownModule():
+    if session:
+        session.stop()
+
+
+class PackageTest(unittest.TestCase):
+    def test_installs_the_program_its_files_a_desktop_entry_and_the_icons(self):
+        for path in INSTALLED:
+            self.assertTrue((root / path).is_file(), path)
+        entry = (root / "usr/share/applications/tapwing.desktop").read_text().splitlines()
+        self.assertIn("Exec=tapwing", entry)
+        self.assertIn("Icon=tapwing", entry)
+        depends = subprocess.run(["dpkg-deb", "-f", str(DEB), "Depends"], capture_output=True, text=True,
+                                 check=True, timeout=30).stdout
+        for package in ("libgtk-3-0", "libx11-6", "libxi6", "libxtst6", "fonts-wqy-microhei"):
+            self.assertIn(package, depends)
+
+    def test_the_installed_program_starts_with_its_banner(self):
+        session.x.move(0, 0)  # no tooltip over the banner
+        app = session.start_tapwing(program=root / "usr/bin/tapwing")
+        path = session.screenshot("installed-banner", app.extents(app.banner()))
+        self.assertLess(pixels.banner_distance(path, session.artifacts, png=root / "usr/share/tapwing/Tapwing.PNG"),
+                        pixels.BANNER_MATCH, f"{path} does not show the banner")
+
+
+if __name__ == "__main__":
+    lh.main()
