@@ -389,20 +389,31 @@ def table_rows(results):
     return rows
 
 
-def table(results, info):
-    head = ("measure", "req ms", "n", "median ms", "p95 |dev|", "p99 |dev|", "max |dev|", "clicks/s",
-            "aim / value", "met")
-    rows = table_rows(results)
+def aligned(head, rows, left):
+    """The head, a rule and the rows as lines of columns; the columns in `left` are left-aligned,
+    the others right-aligned."""
     widths = [max(len(r[i]) for r in rows + [head]) for i in range(len(head))]
 
     def line(row):
-        return "  ".join(c.ljust(w) if i in (0, 8) else c.rjust(w)
+        return "  ".join(c.ljust(w) if i in left else c.rjust(w)
                          for i, (c, w) in enumerate(zip(row, widths))).rstrip()
 
+    return [line(head), line(tuple("-" * w for w in widths))] + [line(r) for r in rows]
+
+
+def timing_options(parser):
+    """The options both parts of the benchmark take."""
+    parser.add_argument("--seconds", type=float, default=5, help="seconds of clicks per row (default 5)")
+    parser.add_argument("--stops", type=int, default=5, help="F6 latency repetitions (default 5)")
+    parser.add_argument("--idle", type=float, default=10, help="idle CPU window in seconds (default 10)")
+
+
+def table(results, info):
+    head = ("measure", "req ms", "n", "median ms", "p95 |dev|", "p99 |dev|", "max |dev|", "clicks/s",
+            "aim / value", "met")
     out = [f"Tapwing timing benchmark - {info.get('wine')}, {info.get('cpus')} CPUs, Xvfb {info.get('display')}",
-           f"measured build: {info.get('build')}",
-           line(head), line(tuple("-" * w for w in widths))]
-    out += [line(r) for r in rows]
+           f"measured build: {info.get('build')}"]
+    out += aligned(head, table_rows(results), left=(0, 8))
     out.append("")
     cal, stop = results.get("calibration"), results.get("stop")
     if cal:
@@ -426,9 +437,7 @@ def table(results, info):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
-    parser.add_argument("--seconds", type=float, default=5, help="seconds per period entry (default 5)")
-    parser.add_argument("--stops", type=int, default=5, help="F6 latency repetitions (default 5)")
-    parser.add_argument("--idle", type=float, default=10, help="idle CPU window in seconds (default 10)")
+    timing_options(parser)
     parser.add_argument("--calibrations", type=int, default=7, help="calibration clicks (default 7)")
     parser.add_argument("--fresh-prefix", action="store_true", help="remake the template Wine prefix first")
     args = parser.parse_args()

@@ -30,7 +30,8 @@ os.environ.setdefault("TAPWING_E2E_WORK", "/tmp/tapwing-bench-linux")
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e" / "linux"))
 
 import linux_harness as lh  # noqa: E402
-from bench import XK_F6, XTest, cpu_ticks, down_times, fmt, machine_ticks, period_figures, yes_no  # noqa: E402
+from bench import (XK_F6, XTest, aligned, cpu_ticks, down_times, fmt, machine_ticks, period_figures,  # noqa: E402
+                   timing_options, yes_no)
 
 PERIOD_MS = 10
 POINT = (1100, 850)  # on the click target, away from the centred window
@@ -213,18 +214,10 @@ def table_rows(results):
 
 def table(results, info):
     head = ("measure", "n", "median ms", "p95 |dev|", "p99 |dev|", "max |dev|", "clicks/s", "aim / value", "met")
-    rows = table_rows(results)
-    widths = [max(len(r[i]) for r in rows + [head]) for i in range(len(head))]
-
-    def line(row):
-        return "  ".join(c.ljust(w) if i in (0, 7) else c.rjust(w)
-                         for i, (c, w) in enumerate(zip(row, widths))).rstrip()
-
     out = [f"Tapwing native timing benchmark - {info['cpus']} CPUs, Xvfb {info.get('display')}, "
            f"{info['kernel']}",
-           f"measured build: {lh.TAPWING}",
-           line(head), line(tuple("-" * w for w in widths))]
-    out += [line(r) for r in rows]
+           f"measured build: {lh.TAPWING}"]
+    out += aligned(head, table_rows(results), left=(0, 7))
     out.append("")
     out.append("intervals between left-button presses logged by the native click target (CLOCK_MONOTONIC); "
                "|dev| = |interval - 10 ms| in ms")
@@ -235,9 +228,7 @@ def table(results, info):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
-    parser.add_argument("--seconds", type=float, default=5, help="seconds of clicks per row (default 5)")
-    parser.add_argument("--stops", type=int, default=5, help="F6 latency repetitions (default 5)")
-    parser.add_argument("--idle", type=float, default=10, help="idle CPU window in seconds (default 10)")
+    timing_options(parser)
     parser.add_argument("--starts", type=int, default=5, help="starts timed to the window (default 5)")
     args, ignored = parser.parse_known_args()
     if ignored:

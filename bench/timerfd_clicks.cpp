@@ -48,14 +48,14 @@ int main(int argc, char** argv) {
   }
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  itimerspec spec{};
-  spec.it_interval.tv_sec = period_ms / 1000;
-  spec.it_interval.tv_nsec = (period_ms % 1000) * 1000000L;
-  spec.it_value = now;
-  spec.it_value.tv_nsec += spec.it_interval.tv_nsec;
-  spec.it_value.tv_sec += spec.it_interval.tv_sec + spec.it_value.tv_nsec / 1000000000L;
-  spec.it_value.tv_nsec %= 1000000000L;
-  if (timerfd_settime(fd, TFD_TIMER_ABSTIME, &spec, nullptr) != 0) {
+  itimerspec setting{};
+  setting.it_interval.tv_sec = period_ms / 1000;
+  setting.it_interval.tv_nsec = (period_ms % 1000) * 1000000L;
+  setting.it_value = now;
+  setting.it_value.tv_nsec += setting.it_interval.tv_nsec;
+  setting.it_value.tv_sec += setting.it_interval.tv_sec + setting.it_value.tv_nsec / 1000000000L;
+  setting.it_value.tv_nsec %= 1000000000L;
+  if (timerfd_settime(fd, TFD_TIMER_ABSTIME, &setting, nullptr) != 0) {
     std::perror("timerfd_settime");
     return 4;
   }

@@ -5,21 +5,6 @@
 namespace tapwing::screen {
 namespace {
 
-// The screen's device context, released when it goes.
-class ScreenDC {
- public:
-  ScreenDC() : dc_(GetDC(nullptr)) {}
-  ~ScreenDC() {
-    if (dc_) ReleaseDC(nullptr, dc_);
-  }
-  ScreenDC(const ScreenDC&) = delete;
-  ScreenDC& operator=(const ScreenDC&) = delete;
-  operator HDC() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
 int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
   return 0;
@@ -53,13 +38,13 @@ UINT WindowDpi(HWND hwnd) {
   if (getDpiForWindow && hwnd) {
     if (const UINT dpi = getDpiForWindow(hwnd)) return dpi;
   }
-  const ScreenDC screen;
+  const WindowDC screen;
   const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
   return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
 std::wstring ChooseChineseFace(const std::vector<std::wstring>& faces) {
-  const ScreenDC dc;
+  const WindowDC dc;
   if (!dc) return faces.empty() ? std::wstring() : faces.front();
   for (const auto& face : faces) {
     if (HasFace(dc, face, GB2312_CHARSET)) return face;

@@ -9,23 +9,6 @@
 namespace tapwing::skin {
 namespace {
 
-// A window's device context (its client area or the whole window), released when it goes.
-class WindowDC {
- public:
-  enum Part { kClient, kWhole };
-  WindowDC(HWND hwnd, Part part) : hwnd_(hwnd), dc_(part == kWhole ? GetWindowDC(hwnd) : GetDC(hwnd)) {}
-  ~WindowDC() {
-    if (dc_) ReleaseDC(hwnd_, dc_);
-  }
-  WindowDC(const WindowDC&) = delete;
-  WindowDC& operator=(const WindowDC&) = delete;
-  operator HDC() const { return dc_; }
-
- private:
-  HWND hwnd_;
-  HDC dc_;
-};
-
 int Scale(HWND hwnd, int px96) { return MulDiv(px96, static_cast<int>(screen::WindowDpi(hwnd)), 96); }
 
 void ExcludeWindow(HWND self, HDC dc, HWND other) {
@@ -163,7 +146,7 @@ bool HasFlatFrame(HWND edit) {
 }
 
 void PaintEditFrame(Theme& theme, HWND edit) {
-  const WindowDC dc(edit, WindowDC::kWhole);
+  const screen::WindowDC dc(edit, screen::WindowDC::kWhole);
   if (!dc) return;
   RECT r;
   GetWindowRect(edit, &r);
@@ -194,7 +177,7 @@ void FitMessageBox(Theme& theme, HWND dialog, HWND text) {
   const int cur_w = tr.right - tr.left;
   const int cur_h = tr.bottom - tr.top;
 
-  const WindowDC dc(text, WindowDC::kClient);
+  const screen::WindowDC dc(text);
   if (!dc) return;
   HGDIOBJ old = SelectObject(dc, theme.FontFor(text));
   const UINT flags = DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS;

@@ -3,6 +3,7 @@
 #include "platform/win32/lazy_proc.h"
 #include "platform/win32/module1.h"
 #include "platform/win32/win32_process.h"
+#include "screen_facts.h"
 
 namespace platform::win32 {
 namespace {
@@ -104,7 +105,7 @@ void PictureBoxControl::RegisterClass(HINSTANCE instance) {
 // The image keeps the designed pixel size; at other DPIs it is stretched when painted.
 PictureBoxControl::PictureBoxControl(HWND hwnd, const Bounds& bounds)
     : Control(hwnd, nullptr, bounds), size_{Pixels(bounds.width, 96), Pixels(bounds.height, 96)} {
-  const ScreenDC screen;
+  const tapwing::screen::WindowDC screen;
   image_ = CreateCompatibleDC(screen);
   bitmap_ = CreateCompatibleBitmap(screen, size_.cx, size_.cy);
   oldBitmap_ = SelectObject(image_, bitmap_);

@@ -25,19 +25,6 @@ std::wstring SystemFolder();
 // Twips (1/1440 inch) to pixels at `dpi`, each figure rounded on its own.
 inline int Pixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
 
-// The screen's device context, released when it goes.
-class ScreenDC {
- public:
-  ScreenDC() : dc_(GetDC(nullptr)) {}
-  ~ScreenDC() { ReleaseDC(nullptr, dc_); }
-  ScreenDC(const ScreenDC&) = delete;
-  ScreenDC& operator=(const ScreenDC&) = delete;
-  operator HDC() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
 struct HandleCloser {
   using pointer = HANDLE;
   void operator()(HANDLE handle) const { CloseHandle(handle); }

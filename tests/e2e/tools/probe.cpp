@@ -376,12 +376,7 @@ std::string iconsJson(HWND h) {
       .done();
 }
 
-int systemDpi() {
-  HDC dc = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-  ReleaseDC(nullptr, dc);
-  return dpi;
-}
+int systemDpi() { return GetDeviceCaps(tapwing::screen::WindowDC(), LOGPIXELSX); }
 
 // Asked as the program and the skin library ask it.
 int dpiOf(HWND h) { return static_cast<int>(tapwing::screen::WindowDpi(h)); }
