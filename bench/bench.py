@@ -401,6 +401,11 @@ def aligned(head, rows, left):
     return [line(head), line(tuple("-" * w for w in widths))] + [line(r) for r in rows]
 
 
+def load_average():
+    """The 1, 5 and 15 minute load averages, as the tables print them."""
+    return "/".join(f"{v:.2f}" for v in os.getloadavg())
+
+
 def timing_options(parser):
     """The options both parts of the benchmark take."""
     parser.add_argument("--seconds", type=float, default=5, help="seconds of clicks per row (default 5)")
@@ -452,11 +457,8 @@ def main():
         log(f"{harness.config.TAPWING_EXE} is not built; run bench/run.sh")
         return 2
 
-    def load():
-        return "/".join(f"{v:.2f}" for v in os.getloadavg())
-
     loader = harness.prefix.wine_env(harness.prefix.template())["WINELOADER"]
-    info = {"load_before": load(), "cpus": os.cpu_count(), "others_before": len(wineserver_pids()),
+    info = {"load_before": load_average(), "cpus": os.cpu_count(), "others_before": len(wineserver_pids()),
             "wine": subprocess.run([loader, "--version"], capture_output=True, text=True).stdout.strip(),
             "build": f"{harness.config.ARCH} ({harness.config.TAPWING_EXE})"}
     busy0, total0 = machine_ticks()
@@ -485,7 +487,7 @@ def main():
         session.stop()
     busy1, total1 = machine_ticks()
     info["busy"] = 100 * (busy1 - busy0) / max(1, total1 - total0)
-    info["load_after"] = load()
+    info["load_after"] = load_average()
     if bench.cal:
         bench.results["calibration"] = bench.cal
     print(table(bench.results, info))

@@ -30,8 +30,8 @@ os.environ.setdefault("TAPWING_E2E_WORK", "/tmp/tapwing-bench-linux")
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e" / "linux"))
 
 import linux_harness as lh  # noqa: E402
-from bench import (XK_F6, XTest, aligned, cpu_ticks, down_times, fmt, machine_ticks, period_figures,  # noqa: E402
-                   timing_options, yes_no)
+from bench import (XK_F6, XTest, aligned, cpu_ticks, down_times, fmt, load_average, machine_ticks,  # noqa: E402
+                   period_figures, timing_options, yes_no)
 
 PERIOD_MS = 10
 POINT = (1100, 850)  # on the click target, away from the centred window
@@ -237,10 +237,7 @@ def main():
         log(f"{lh.TAPWING} or {TIMERFD_CLICKS} is not built ({lh.BUILD_HINT})")
         return 2
 
-    def load():
-        return "/".join(f"{v:.2f}" for v in os.getloadavg())
-
-    info = {"load_before": load(), "cpus": os.cpu_count(), "kernel": os.uname().release}
+    info = {"load_before": load_average(), "cpus": os.cpu_count(), "kernel": os.uname().release}
     busy0, total0 = machine_ticks()
     lh.harness.session.install_signal_cleanup()
     session = lh.NativeSession("bench")
@@ -261,7 +258,7 @@ def main():
         session.stop()
     busy1, total1 = machine_ticks()
     info["busy"] = 100 * (busy1 - busy0) / max(1, total1 - total0)
-    info["load_after"] = load()
+    info["load_after"] = load_average()
     print(table(bench.results, info))
     if failed:
         log(f"stopped early: {type(failed).__name__}: {failed}")
