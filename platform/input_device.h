@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -17,6 +18,11 @@ class InputError : public std::runtime_error {
  private:
   std::int64_t code_;
 };
+
+// The failure text every backend shows: "输入组件 <device> 不可用" and what went wrong, either
+// ": <reason>" or ",错误代码: 0x<code>".
+InputError DeviceUnavailable(std::int64_t code, std::string_view device, std::string_view reason);
+InputError DeviceFailedWithCode(std::int64_t code, std::string_view device);
 
 // Every operation throws InputError on failure. Coordinates are screen pixels, the same space
 // for reading and moving, so a point read and fed back lands on the same spot.

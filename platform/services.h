@@ -1,6 +1,7 @@
 // What the window's logic asks of the system beyond its own controls and the keyboard.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,6 +37,15 @@ class Services {
 
   // Opens the input device; throws InputError when it cannot.
   virtual std::unique_ptr<InputDevice> OpenInput() = 0;
+
+  // Whether the input device may be used now. Where the desktop must ask the user first (a
+  // portal's permission dialog), a false answer has started asking, or asking goes on; the
+  // answer then comes later, through InputLost when it is no. Elsewhere it is always true.
+  virtual bool InputAllowed() { return true; }
+
+  // The device became unusable on its own: permission refused, or the desktop ended it. Raised
+  // on the window's thread, never from inside a device call.
+  std::function<void(const InputError&)> InputLost;
 };
 
 }  // namespace platform

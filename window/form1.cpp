@@ -43,10 +43,11 @@ Form1::Form1(platform::FormBuilder& ui, platform::Services& system, platform::Ke
   Text2.LostFocus = [this] { Text2_LostFocus(); };
   Timer1.Tick = [this] { Timer1_Timer(); };
   Timer2.Tick = [this] { Timer2_Timer(); };
+  system_.InputLost = [this](const platform::InputError& error) { ReportDriverFailure(error); };
 }
 
 // The component object goes with the window.
-Form1::~Form1() = default;
+Form1::~Form1() { system_.InputLost = nullptr; }
 
 void Form1::Form_Load() {
   if (system_.PrevInstance()) {

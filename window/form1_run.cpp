@@ -53,7 +53,9 @@ void Form1::Timer2_Timer() {
   }
 }
 
+// Where the desktop first asks the user for the input, the press that asks does nothing else.
 void Form1::CaptureCursor() {
+  if (!system_.InputAllowed()) return;
   try {
     EnsureDriver();
     capturedX.clear();
@@ -87,6 +89,7 @@ void Form1::StartRun() {
   const std::size_t length = platform::CountChars(delay);
   const auto period = number_text::ToInt32(platform::MidChars(delay, 2, length >= 4 ? length - 4 : 0), separator);
   if (!period || *period <= 0) return;  // the list holds no such entry
+  if (!system_.InputAllowed()) return;
   Timer2.SetInterval(*period);
   Timer2.SetEnabled(true);
 }

@@ -1,31 +1,50 @@
-// Tapwing's entry point on Linux: GTK on X11, the form window, Form1 and the GLib loop, which is
-// the program's only loop.
+// Tapwing's entry point on Linux: GTK on Wayland or X11, the display backend for that server, the
+// form window, Form1 and the GLib loop, which is the program's only loop.
 #include <gtk/gtk.h>
 
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "platform/gtk/gtk_form_window.h"
 #include "platform/gtk/gtk_grid_timer.h"
 #include "platform/gtk/gtk_message_box.h"
 #include "platform/gtk/gtk_services.h"
-#include "platform/gtk/x11_hotkeys.h"
 #include "window/form1.h"
+#if TAPWING_HAVE_WAYLAND
+#include "platform/wayland/wayland_backend.h"
+#endif
+#if TAPWING_HAVE_X11
+#include "platform/x11/x11_backend.h"
+#endif
 
 namespace {
 
-// The hotkeys and the clicks need X11 itself; a Wayland session serves them only via XWayland.
+std::string Variable(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr || *value == '\0' ? std::string(name) + " 未设置" : std::string(name) + "=" + value;
+}
+
 int NoDisplay() {
-  const char* display = std::getenv("DISPLAY");
-  const std::string which = display == nullptr || *display == '\0' ? std::string("DISPLAY 未设置")
-                                                                   : "DISPLAY=" + std::string(display);
-  std::fprintf(stderr,
-               "tapwing: 无法连接 X 显示服务器 (%s): Tapwing needs an X11 display; under Wayland it needs XWayland\n",
-               which.c_str());
+  std::fprintf(stderr, "tapwing: 无法连接显示服务器 (%s, %s): Tapwing needs a Wayland or X11 display\n",
+               Variable("WAYLAND_DISPLAY").c_str(), Variable("DISPLAY").c_str());
   return 1;
+}
+
+// The backend for the server GTK opened: Wayland where the session is Wayland (GDK_BACKEND=x11
+// keeps XWayland), else X11.
+std::unique_ptr<platform::gtk::DisplayBackend> OpenDisplayBackend() {
+#if TAPWING_HAVE_WAYLAND
+  if (platform::wayland::IsWaylandDisplay()) return std::make_unique<platform::wayland::WaylandBackend>();
+#endif
+#if TAPWING_HAVE_X11
+  return std::make_unique<platform::x11::X11Backend>();
+#else
+  return nullptr;
+#endif
 }
 
 void SetWindowIcons() {
@@ -42,16 +61,18 @@ void SetWindowIcons() {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
-  gdk_set_allowed_backends("x11");
+  gdk_set_allowed_backends("wayland,x11");
   if (!gtk_init_check(&argc, &argv)) return NoDisplay();
+  const auto display = OpenDisplayBackend();
+  if (display == nullptr) return NoDisplay();
   SetWindowIcons();
 
   platform::gtk::FormWindow window;
-  platform::gtk::Services system(window);
-  platform::gtk::X11Hotkeys keyboard;
+  platform::gtk::Services system(window, *display);
+  platform::gtk::HotkeyLatches& keyboard = display->Hotkeys();
   try {
     Form1 form(window, system, keyboard);
-    keyboard.Hear(GTK_WIDGET(window.Window()));
+    display->Attach(GTK_WIDGET(window.Window()));
     // The poll's ticks only read the hotkeys: at rest it sleeps, and a press wakes it on its
     // own 10 ms grid, so a press is still read at the tick it would have been.
     auto& poll = dynamic_cast<platform::gtk::GridTimer&>(form.Timer1);

@@ -32,25 +32,15 @@ void ComboList::SetListIndex(int index) {
 }
 
 Timer::Timer(Clock& clock, int interval, bool enabled, platform::TimerUse use)
-    : clock_(clock), interval_(interval), enabled_(enabled), use_(use) {
+    : TimerState(interval, enabled), clock_(clock), use_(use) {
   clock_.Add(*this);
-  due_ = clock_.Now() + interval_;
-}
-
-void Timer::SetInterval(int milliseconds) {
-  interval_ = milliseconds;
-  Restart();
-}
-
-void Timer::SetEnabled(bool enabled) {
-  enabled_ = enabled;
-  Restart();
+  due_ = clock_.Now() + interval;
 }
 
 void Timer::Restart() {
   if (!Running()) return;
   ++starts_;
-  due_ = clock_.Now() + interval_;
+  due_ = clock_.Now() + Interval();
 }
 
 bool Timer::Fire() {
@@ -70,7 +60,7 @@ void Clock::AdvanceTo(long long until) {
     }
     if (next == nullptr) break;
     now_ = std::max(now_, next->due_);
-    while (next->due_ <= now_) next->due_ += next->interval_;
+    while (next->due_ <= now_) next->due_ += next->Interval();
     next->Fire();
   }
   now_ = std::max(now_, until);

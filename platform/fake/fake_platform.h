@@ -20,6 +20,7 @@
 #include "platform/input_device.h"
 #include "platform/keyboard.h"
 #include "platform/services.h"
+#include "platform/timer_state.h"
 
 namespace fake {
 
@@ -51,15 +52,10 @@ class Clock;
 
 // A timer on the form's virtual clock: it ticks on a fixed grid from its last (re)start and drops
 // the ticks the clock passed over while stalled.
-class Timer : public platform::Timer {
+class Timer : public platform::TimerState {
  public:
   Timer(Clock& clock, int interval, bool enabled, platform::TimerUse use);
-  int Interval() const override { return interval_; }
-  void SetInterval(int milliseconds) override;
-  bool Enabled() const override { return enabled_; }
-  void SetEnabled(bool enabled) override;
   platform::TimerUse Use() const { return use_; }
-  bool Running() const { return enabled_ && interval_ > 0; }
   // How often the period has (re)started: a new interval or enabling while it counts.
   int Starts() const { return starts_; }
   // The period elapses now, whatever the clock says: raises Tick if the timer runs; returns
@@ -68,11 +64,9 @@ class Timer : public platform::Timer {
 
  private:
   friend class Clock;
-  void Restart();
+  void Restart() override;
 
   Clock& clock_;
-  int interval_;
-  bool enabled_;
   platform::TimerUse use_;
   int starts_ = 0;
   long long due_ = 0;
@@ -180,6 +174,10 @@ class Services : public platform::Services {
   void RegisterComponent(std::string_view file) override { chores.push_back("register " + std::string(file)); }
   void AttachSkin(std::string_view skinFile) override { chores.push_back("skin " + std::string(skinFile)); }
   std::unique_ptr<platform::InputDevice> OpenInput() override;
+  bool InputAllowed() override {
+    ++inputAsked;
+    return inputAllowed;
+  }
 
   bool prevInstance = false;
   int ends = 0;
@@ -192,6 +190,9 @@ class Services : public platform::Services {
   // The device OpenInput hands out; while `openFailure` is non-zero it fails to open.
   InputDevice::State input;
   std::int64_t openFailure = 0;
+  // What InputAllowed answers, and how often it was asked.
+  bool inputAllowed = true;
+  int inputAsked = 0;
 };
 
 // Each key answers the queued presses in turn, then "not pressed".

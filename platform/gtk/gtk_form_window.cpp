@@ -3,6 +3,7 @@
 #include <cmath>
 #include <exception>
 
+#include "platform/layout.h"
 #include "platform/gtk/gtk_message_box.h"
 #include "platform/gtk/gtk_picture_box.h"
 #include "platform/gtk/gtk_skin_css.h"
@@ -37,7 +38,7 @@ FormWindow::~FormWindow() {
   controls_.clear();
 }
 
-int FormWindow::Pixels(int twips) const { return static_cast<int>(std::lround(twips * dpi_ / 1440.0)); }
+int FormWindow::Pixels(int twips) const { return TwipsToPixels(twips, dpi_); }
 
 void FormWindow::SetForm(std::string_view caption, int clientWidth, int clientHeight) {
   dpi_ = ScreenDpi();
@@ -58,17 +59,12 @@ void FormWindow::SetForm(std::string_view caption, int clientWidth, int clientHe
   g_signal_connect(window, "destroy", G_CALLBACK(&FormWindow::OnDestroy), this);
 }
 
-// Each figure is rounded on its own, so at 96 dpi the layout is exactly the designed pixels.
 template <typename T>
 T& FormWindow::Place(std::unique_ptr<T> control, const Bounds& bounds, const Bounds* container) {
-  int left = Pixels(bounds.left), top = Pixels(bounds.top);
-  if (container != nullptr) {
-    left += Pixels(container->left);
-    top += Pixels(container->top);
-  }
+  const PixelBounds at = PlaceInPixels(bounds, container, dpi_);
   GtkWidget* widget = control->Widget();
-  gtk_widget_set_size_request(widget, Pixels(bounds.width), Pixels(bounds.height));
-  gtk_fixed_put(GTK_FIXED(fixed_), widget, left, top);
+  gtk_widget_set_size_request(widget, at.width, at.height);
+  gtk_fixed_put(GTK_FIXED(fixed_), widget, at.left, at.top);
   T& placed = *control;
   controls_.push_back(std::move(control));
 

@@ -28,25 +28,15 @@ timespec Add(timespec a, timespec b) {
 }  // namespace
 
 GridTimer::GridTimer(EventSink& sink, int interval, bool enabled)
-    : sink_(sink), interval_(interval), enabled_(enabled),
+    : TimerState(interval, enabled), sink_(sink),
       fd_(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)) {
   if (!fd_.Valid()) throw std::runtime_error(std::string("timerfd_create: ") + std::strerror(errno));
   watch_ = WatchFd(fd_.Get(), &GridTimer::OnExpired, this, true);
-  Apply();
-}
-
-void GridTimer::SetInterval(int milliseconds) {
-  interval_ = milliseconds;
-  Apply();
-}
-
-void GridTimer::SetEnabled(bool enabled) {
-  enabled_ = enabled;
-  Apply();
+  Restart();
 }
 
 // Arming (or disarming) resets the expiration count, so nothing from the old period is left.
-void GridTimer::Apply() {
+void GridTimer::Restart() {
   asleep_ = false;
   if (!Running()) {
     const itimerspec off{};
@@ -54,12 +44,12 @@ void GridTimer::Apply() {
     return;
   }
   clock_gettime(CLOCK_MONOTONIC, &origin_);
-  Arm(Add(origin_, Milliseconds(interval_)));
+  Arm(Add(origin_, Milliseconds(Interval())));
 }
 
 void GridTimer::Arm(timespec first) {
   itimerspec setting{};
-  setting.it_interval = Milliseconds(interval_);
+  setting.it_interval = Milliseconds(Interval());
   setting.it_value = first;
   timerfd_settime(fd_.Get(), TFD_TIMER_ABSTIME, &setting, nullptr);
 }
@@ -69,7 +59,7 @@ void GridTimer::Wake() {
   asleep_ = false;
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  const long long period = static_cast<long long>(interval_) * 1000000LL;
+  const long long period = static_cast<long long>(Interval()) * 1000000LL;
   const long long since = (now.tv_sec - origin_.tv_sec) * 1000000000LL + (now.tv_nsec - origin_.tv_nsec);
   const long long next = (since / period + 1) * period;
   Arm(Add(origin_, {static_cast<time_t>(next / 1000000000LL), static_cast<long>(next % 1000000000LL)}));

@@ -16,24 +16,19 @@
 #include <ctime>
 #include <functional>
 
-#include "platform/controls.h"
+#include "platform/timer_state.h"
 #include "platform/gtk/gtk_controls.h"
 #include "platform/gtk/gtk_handles.h"
 
 namespace platform::gtk {
 
-class GridTimer : public Timer {
+class GridTimer : public TimerState {
  public:
   GridTimer(EventSink& sink, int interval, bool enabled);
   ~GridTimer() override = default;
   GridTimer(const GridTimer&) = delete;
   GridTimer& operator=(const GridTimer&) = delete;
 
-  int Interval() const override { return interval_; }
-  void SetInterval(int milliseconds) override;
-  bool Enabled() const override { return enabled_; }
-  void SetEnabled(bool enabled) override;
-  bool Running() const { return enabled_ && interval_ > 0; }
 
   // After each tick for which `idle` answers true, the timer sleeps until Wake().
   void SleepWhile(std::function<bool()> idle) { idle_ = std::move(idle); }
@@ -41,13 +36,11 @@ class GridTimer : public Timer {
   void Wake();
 
  private:
-  void Apply();
+  void Restart() override;
   void Arm(timespec first);
   static gboolean OnExpired(gint fd, GIOCondition condition, gpointer self);
 
   EventSink& sink_;
-  int interval_;
-  bool enabled_;
   UniqueFd fd_;
   GSourcePtr watch_;
   timespec origin_{};  // where the grid starts: the last (re)start

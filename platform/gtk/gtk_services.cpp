@@ -4,9 +4,14 @@
 
 #include "platform/gtk/gtk_program_files.h"
 #include "platform/gtk/gtk_skin_css.h"
-#include "platform/gtk/x11_input.h"
 
 namespace platform::gtk {
+
+Services::Services(FormWindow& window, DisplayBackend& display) : window_(window), display_(display) {
+  display_.InputLost = [this](const InputError& error) {
+    if (InputLost) InputLost(error);
+  };
+}
 
 void Services::MsgBox(std::string_view prompt, std::string_view title) { window_.MessageBox(prompt, title); }
 
@@ -24,7 +29,5 @@ std::string Services::DecimalSeparator() {
 std::string Services::ProgramFile(std::string_view name) { return FindProgramFile(ProgramFolder(), name); }
 
 void Services::AttachSkin(std::string_view skinFile) { ApplySkinFile(skinFile); }
-
-std::unique_ptr<InputDevice> Services::OpenInput() { return X11Input::Open(); }
 
 }  // namespace platform::gtk

@@ -2,13 +2,15 @@
 //
 // Implemented: message boxes over the form window; one instance per user session (flock);
 // ending the program; the locale's decimal separator; the program's files beside it or in
-// ../share/tapwing; the skin as GTK CSS; the input device through XTest.
+// ../share/tapwing; the skin as GTK CSS; the input device and its permission from the display
+// backend.
 // Not possible here (nothing to do): no component registry, so RegisterComponent does nothing.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "platform/gtk/gtk_display_backend.h"
 #include "platform/gtk/gtk_form_window.h"
 #include "platform/gtk/gtk_instance_lock.h"
 #include "platform/services.h"
@@ -17,7 +19,7 @@ namespace platform::gtk {
 
 class Services : public platform::Services {
  public:
-  explicit Services(FormWindow& window) : window_(window) {}
+  Services(FormWindow& window, DisplayBackend& display);
 
   void MsgBox(std::string_view prompt, std::string_view title) override;
   bool PrevInstance() override { return lock_.HeldByAnother(); }
@@ -26,12 +28,14 @@ class Services : public platform::Services {
   std::string ProgramFile(std::string_view name) override;
   void RegisterComponent(std::string_view) override {}
   void AttachSkin(std::string_view skinFile) override;
-  std::unique_ptr<InputDevice> OpenInput() override;
+  std::unique_ptr<InputDevice> OpenInput() override { return display_.OpenInput(); }
+  bool InputAllowed() override { return display_.InputAllowed(); }
 
   bool Ended() const { return ended_; }
 
  private:
   FormWindow& window_;
+  DisplayBackend& display_;
   InstanceLock lock_;
   bool ended_ = false;
 };

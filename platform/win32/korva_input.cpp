@@ -16,11 +16,7 @@ void Check(abi::Status status) {
 
 }  // namespace
 
-void ThrowKorvaFailure(abi::Status status) {
-  char message[128];
-  std::snprintf(message, sizeof message, "输入组件 korva.dll 不可用,错误代码: 0x%08X", static_cast<unsigned>(status));
-  throw InputError(status, message);
-}
+void ThrowKorvaFailure(abi::Status status) { throw DeviceFailedWithCode(status, "korva.dll"); }
 
 KorvaInput::KorvaInput(abi::Object* object, std::string decimalSeparator)
     : object_(object), decimalSeparator_(std::move(decimalSeparator)) {}

@@ -1,5 +1,6 @@
 #include "platform/win32/win32_controls.h"
 
+#include "platform/layout.h"
 #include "platform/win32/lazy_proc.h"
 #include "platform/win32/module1.h"
 #include "platform/win32/win32_process.h"
@@ -25,15 +26,9 @@ Control* Control::FromHandle(HWND hwnd) {
   return reinterpret_cast<Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-// Each figure is rounded on its own, so the layout at 96 DPI is exactly the designed pixels.
 RECT Control::Placement(UINT dpi) const {
-  int left = Pixels(bounds_.left, dpi);
-  int top = Pixels(bounds_.top, dpi);
-  if (container_ != nullptr) {
-    left += Pixels(container_->bounds_.left, dpi);
-    top += Pixels(container_->bounds_.top, dpi);
-  }
-  return {left, top, left + Pixels(bounds_.width, dpi), top + Pixels(bounds_.height, dpi)};
+  const PixelBounds at = PlaceInPixels(bounds_, container_ != nullptr ? &container_->bounds_ : nullptr, dpi);
+  return {at.left, at.top, at.left + at.width, at.top + at.height};
 }
 
 void Control::Place(UINT dpi) {
@@ -104,7 +99,7 @@ void PictureBoxControl::RegisterClass(HINSTANCE instance) {
 
 // The image keeps the designed pixel size; at other DPIs it is stretched when painted.
 PictureBoxControl::PictureBoxControl(HWND hwnd, const Bounds& bounds)
-    : Control(hwnd, nullptr, bounds), size_{Pixels(bounds.width, 96), Pixels(bounds.height, 96)} {
+    : Control(hwnd, nullptr, bounds), size_{TwipsToPixels(bounds.width, 96), TwipsToPixels(bounds.height, 96)} {
   const tapwing::screen::WindowDC screen;
   image_ = CreateCompatibleDC(screen);
   bitmap_ = CreateCompatibleBitmap(screen, size_.cx, size_.cy);
@@ -179,8 +174,8 @@ LRESULT CALLBACK PictureBoxControl::WindowProc(HWND hwnd, UINT message, WPARAM w
 }
 
 TimerControl::TimerControl(HWND hwnd, UINT_PTR id, int interval, bool enabled, TimerUse use)
-    : hwnd_(hwnd), id_(id), interval_(interval), enabled_(enabled), use_(use) {
-  Apply();
+    : TimerState(interval, enabled), hwnd_(hwnd), id_(id), use_(use) {
+  Restart();
 }
 
 TimerControl::~TimerControl() {
@@ -188,26 +183,16 @@ TimerControl::~TimerControl() {
   SetFineResolution(false);
 }
 
-void TimerControl::SetInterval(int milliseconds) {
-  interval_ = milliseconds;
-  Apply();
-}
-
-void TimerControl::SetEnabled(bool enabled) {
-  enabled_ = enabled;
-  Apply();
-}
-
 // Setting the timer again starts its period over.
-void TimerControl::Apply() {
+void TimerControl::Restart() {
   if (!Running()) {
     KillTimer(hwnd_, id_);
     SetFineResolution(false);
     return;
   }
-  const UINT period = static_cast<UINT>(interval_);
+  const UINT period = static_cast<UINT>(Interval());
   if (use_ == TimerUse::Clock) {
-    SetFineResolution(interval_ < 16);
+    SetFineResolution(Interval() < 16);
     using SetCoalescableTimerFn = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC, ULONG);
     static LazyProc<SetCoalescableTimerFn> setCoalescableTimer{{"user32", Search::System}, "SetCoalescableTimer"};
     try {

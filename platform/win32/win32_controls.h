@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/controls.h"
+#include "platform/timer_state.h"
 
 namespace platform::win32 {
 
@@ -87,24 +88,17 @@ class PictureBoxControl : public Control, public PictureBox {
 
 // A window timer. A Clock timer keeps its period as well as the system allows: below the
 // default 15.6 ms tick it raises the timer resolution while it runs, and it is never coalesced.
-class TimerControl : public Timer {
+class TimerControl : public TimerState {
  public:
   TimerControl(HWND hwnd, UINT_PTR id, int interval, bool enabled, TimerUse use);
   ~TimerControl() override;
-  int Interval() const override { return interval_; }
-  void SetInterval(int milliseconds) override;
-  bool Enabled() const override { return enabled_; }
-  void SetEnabled(bool enabled) override;
-  bool Running() const { return enabled_ && interval_ > 0; }
 
  private:
-  void Apply();
+  void Restart() override;
   void SetFineResolution(bool fine);
 
   HWND hwnd_;
   UINT_PTR id_;
-  int interval_;
-  bool enabled_;
   TimerUse use_;
   bool fineResolution_ = false;
 };

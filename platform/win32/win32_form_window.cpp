@@ -5,6 +5,7 @@
 #include <exception>
 #include <vector>
 
+#include "platform/layout.h"
 #include "platform/win32/lazy_proc.h"
 #include "platform/win32/win32_process.h"
 #include "screen_facts.h"
@@ -83,7 +84,7 @@ void FormWindow::SetForm(std::string_view caption, int clientWidth, int clientHe
 }
 
 SIZE FormWindow::WindowSize() const {
-  const RECT frame = FrameFor({Pixels(client_.cx, dpi_), Pixels(client_.cy, dpi_)}, dpi_);
+  const RECT frame = FrameFor({TwipsToPixels(client_.cx, dpi_), TwipsToPixels(client_.cy, dpi_)}, dpi_);
   return {frame.right - frame.left, frame.bottom - frame.top};
 }
 

@@ -22,9 +22,6 @@ std::string Utf8(std::wstring_view wide);
 std::wstring ProgramFolder();
 std::wstring SystemFolder();
 
-// Twips (1/1440 inch) to pixels at `dpi`, each figure rounded on its own.
-inline int Pixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
-
 struct HandleCloser {
   using pointer = HANDLE;
   void operator()(HANDLE handle) const { CloseHandle(handle); }

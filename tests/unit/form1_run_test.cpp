@@ -217,6 +217,37 @@ TEST_F(RunTest, AFailingOperationStopsTheRunBeforeItsMessageAndClosesTheDevice) 
   EXPECT_EQ(system.input.closed, 1);
 }
 
+TEST_F(RunTest, APressThatAsksForTheInputDoesNothingElse) {
+  SetPoint("1", "2");
+  system.inputAllowed = false;
+  Poll({F7, F5});
+  EXPECT_EQ(system.inputAsked, 2);
+  EXPECT_FALSE(timer2().Enabled());
+  EXPECT_EQ(text1().Text(), "1");
+  EXPECT_TRUE(calls().empty());
+  EXPECT_TRUE(system.messages.empty());
+
+  system.inputAllowed = true;  // granted: the next presses capture and start
+  Poll({F7, F5});
+  EXPECT_TRUE(timer2().Running());
+  EXPECT_EQ(calls(), (Calls{"read"}));
+}
+
+TEST_F(RunTest, InputLostByTheDesktopStopsTheRunBeforeItsOneMessage) {
+  SetPoint("1", "2");
+  Start();
+  ASSERT_TRUE(timer2().Fire());
+  bool runningWhileShown = true;
+  system.whileMessageOpen = [&](const fake::Message&) { runningWhileShown = timer2().Running(); };
+  system.InputLost(platform::DeviceUnavailable(1, "远程桌面", "会话已结束"));
+  EXPECT_FALSE(runningWhileShown);
+  EXPECT_EQ(system.messages, (Messages{{"输入组件 远程桌面 不可用: 会话已结束", "提示:"}}));
+  EXPECT_EQ(system.input.closed, 1);
+  Start();  // the next run opens the device afresh
+  ASSERT_TRUE(timer2().Fire());
+  EXPECT_EQ(system.input.opened, 2);
+}
+
 TEST_F(RunTest, TheMessageBoxOfF5LetsThePollGoOn) {
   // While the box is open the modal loop still polls: F6 there stops the run.
   SetPoint("1", "2");

@@ -24,9 +24,20 @@ GtkMessageDialog* OpenBox() {
   return found;
 }
 
+// The contract asks nothing of a display server's input.
+class NoDisplay : public platform::gtk::DisplayBackend {
+ public:
+  platform::gtk::HotkeyLatches& Hotkeys() override { return keys_; }
+  void Attach(GtkWidget*) override {}
+  std::unique_ptr<platform::InputDevice> OpenInput() override { return nullptr; }
+
+ private:
+  platform::gtk::HotkeyLatches keys_;
+};
+
 class GtkBackend {
  public:
-  GtkBackend() : system_(window_) { window_.SetForm("Tapwing", 3510, 1740); }
+  GtkBackend() : system_(window_, display_) { window_.SetForm("Tapwing", 3510, 1740); }
   ~GtkBackend() {
     if (other_ != nullptr) gtk_widget_destroy(other_);
   }
@@ -88,6 +99,7 @@ class GtkBackend {
   }
 
   platform::gtk::FormWindow window_;
+  NoDisplay display_;
   platform::gtk::Services system_;
   GtkWidget* other_ = nullptr;
   bool shown_ = false;

@@ -1,11 +1,11 @@
-#include "platform/gtk/x11_display.h"
+#include "platform/x11/x11_display.h"
 
 #include <X11/Xlib.h>
 #include <gdk/gdk.h>
 
 #include <cstdlib>
 
-namespace platform::gtk {
+namespace platform::x11 {
 
 void DisplayClose::operator()(Display* display) const { XCloseDisplay(display); }
 
@@ -21,4 +21,4 @@ DisplayPtr OpenDisplay(const std::string& name) {
   return DisplayPtr(XOpenDisplay(name.empty() ? nullptr : name.c_str()));
 }
 
-}  // namespace platform::gtk
+}  // namespace platform::x11

@@ -12,10 +12,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/gtk/x11_display.h"
+#include "platform/x11/x11_display.h"
 #include "platform/input_device.h"
 
-namespace platform::gtk {
+namespace platform::x11 {
 
 class X11Input : public InputDevice {
  public:
@@ -39,4 +39,4 @@ class X11Input : public InputDevice {
   DisplayPtr display_;
 };
 
-}  // namespace platform::gtk
+}  // namespace platform::x11

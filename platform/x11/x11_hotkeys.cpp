@@ -1,24 +1,11 @@
-#include "platform/gtk/x11_hotkeys.h"
+#include "platform/x11/x11_hotkeys.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 #include <gdk/gdkx.h>
 
-namespace platform::gtk {
-namespace {
-
-int IndexOf(Hotkey key) {
-  switch (key) {
-    case Hotkey::F5: return 0;
-    case Hotkey::F6: return 1;
-    case Hotkey::F7: return 2;
-  }
-  return 0;
-}
-
-}  // namespace
-
+namespace platform::x11 {
 X11Hotkeys::X11Hotkeys() : display_(OpenDisplay()) {
   GdkDisplay* gdk = gdk_display_get_default();
   Display* mapping = display_ != nullptr ? display_.get()
@@ -34,7 +21,7 @@ X11Hotkeys::X11Hotkeys() : display_(OpenDisplay()) {
     display_.reset();  // the keys of Tapwing's own windows still count
     return;
   }
-  watch_ = WatchFd(ConnectionNumber(display_.get()), &X11Hotkeys::OnReadable, this, false);
+  watch_ = gtk::WatchFd(ConnectionNumber(display_.get()), &X11Hotkeys::OnReadable, this, false);
   Drain();
 }
 
@@ -75,20 +62,11 @@ void X11Hotkeys::SelectCoreKeys(GtkWidget* window, gpointer) {
   XSelectInput(display, xid, attributes.your_event_mask | KeyPressMask | KeyReleaseMask);
 }
 
-bool X11Hotkeys::Pressed(Hotkey key) { return latches_[IndexOf(key)].Read(); }
-
-bool X11Hotkeys::Pending() const {
-  for (const KeyLatch& latch : latches_) {
-    if (latch.Pending()) return true;
-  }
-  return false;
-}
-
 void X11Hotkeys::OnKey(unsigned keycode, bool down) {
+  constexpr Hotkey keys[] = {Hotkey::F5, Hotkey::F6, Hotkey::F7};
   for (int i = 0; i < 3; ++i) {
     if (keycodes_[i] != keycode || keycode == 0) continue;
-    down ? latches_[i].Press() : latches_[i].Release();
-    if (down && latches_[i].Pending() && onPress_) onPress_();
+    down ? Press(keys[i]) : Release(keys[i]);
   }
 }
 
@@ -126,4 +104,4 @@ GdkFilterReturn X11Hotkeys::OnOwnWindowEvent(GdkXEvent* xevent, GdkEvent*, gpoin
   return GDK_FILTER_CONTINUE;  // the focused control still gets the key
 }
 
-}  // namespace platform::gtk
+}  // namespace platform::x11

@@ -12,27 +12,19 @@
 #include <gtk/gtk.h>
 
 #include <array>
-#include <functional>
 
 #include "platform/gtk/gtk_handles.h"
-#include "platform/gtk/x11_display.h"
-#include "platform/gtk/x11_key_latch.h"
-#include "platform/keyboard.h"
+#include "platform/gtk/gtk_hotkeys.h"
+#include "platform/x11/x11_display.h"
 
-namespace platform::gtk {
+namespace platform::x11 {
 
-class X11Hotkeys : public Keyboard {
+class X11Hotkeys : public gtk::HotkeyLatches {
  public:
   X11Hotkeys();
   ~X11Hotkeys() override;
   X11Hotkeys(const X11Hotkeys&) = delete;
   X11Hotkeys& operator=(const X11Hotkeys&) = delete;
-
-  bool Pressed(Hotkey key) override;
-  // Some press of F5, F6 or F7 waits for its read.
-  bool Pending() const;
-  // Called on every new press of F5, F6 or F7, so a poll that sleeps at rest can wake.
-  void OnPress(std::function<void()> callback) { onPress_ = std::move(callback); }
 
   // Makes `window` take key events that other clients send it (XSendEvent). GDK reads keys
   // through XInput2 and leaves the core key masks unselected, so X would deliver them to nobody.
@@ -51,10 +43,8 @@ class X11Hotkeys : public Keyboard {
   DisplayPtr display_;
   int opcode_ = 0;
   std::array<unsigned, 3> keycodes_{};  // F5, F6, F7; one server, so one mapping for every connection
-  std::array<KeyLatch, 3> latches_;
-  GSourcePtr watch_;
+  gtk::GSourcePtr watch_;
   bool filtering_ = false;
-  std::function<void()> onPress_;
 };
 
-}  // namespace platform::gtk
+}  // namespace platform::x11

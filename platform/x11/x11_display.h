@@ -9,7 +9,7 @@
 // Xlib's own declaration, so that its macros (None, Bool, Status...) stay out of our headers.
 typedef struct _XDisplay Display;
 
-namespace platform::gtk {
+namespace platform::x11 {
 
 struct DisplayClose {
   void operator()(Display* display) const;
@@ -22,4 +22,4 @@ std::string DisplayName();
 // A new connection to `name` (GTK's display by default), or null when none can be made.
 DisplayPtr OpenDisplay(const std::string& name = DisplayName());
 
-}  // namespace platform::gtk
+}  // namespace platform::x11

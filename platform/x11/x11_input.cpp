@@ -1,27 +1,27 @@
-#include "platform/gtk/x11_input.h"
+#include "platform/x11/x11_input.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
-namespace platform::gtk {
+namespace platform::x11 {
 namespace {
 
 constexpr std::int64_t kNoServer = 1;
 constexpr std::int64_t kNoXTest = 2;
 
-std::string Unavailable(const std::string& reason) { return "输入组件 XTest 不可用: " + reason; }
+InputError Unavailable(std::int64_t code, const std::string& reason) { return DeviceUnavailable(code, "XTest", reason); }
 
 }  // namespace
 
 std::unique_ptr<X11Input> X11Input::Open(const std::string& displayName) {
   DisplayPtr display = OpenDisplay(displayName);
   if (display == nullptr) {
-    throw InputError(kNoServer, Unavailable(displayName.empty() ? "无法连接 X 显示服务器 (DISPLAY 未设置)"
-                                                                : "无法连接 X 显示服务器 " + displayName));
+    throw Unavailable(kNoServer, displayName.empty() ? "无法连接 X 显示服务器 (DISPLAY 未设置)"
+                                                     : "无法连接 X 显示服务器 " + displayName);
   }
   int event = 0, error = 0, major = 0, minor = 0;
   if (!XTestQueryExtension(display.get(), &event, &error, &major, &minor))
-    throw InputError(kNoXTest, Unavailable("X 服务器没有 XTEST 扩展"));
+    throw Unavailable(kNoXTest, "X 服务器没有 XTEST 扩展");
   // Our own moves and clicks must not be held back by another client's grab of the server.
   XTestGrabControl(display.get(), True);
   return std::unique_ptr<X11Input>(new X11Input(std::move(display)));
@@ -61,4 +61,4 @@ void X11Input::DoubleClickLeft() {
   XSync(display_.get(), False);
 }
 
-}  // namespace platform::gtk
+}  // namespace platform::x11

@@ -1,0 +1,60 @@
+// F5, F6 and F7 as the form reads them, kept by the Windows rule "down now and pressed since the
+// previous read". Whatever hears the keys feeds them in: the X server's raw events, a desktop
+// portal's shortcuts, or the form window's own key events. Reading costs nothing.
+// Implemented: the whole rule, auto-repeat included, and a wake-up call for a sleeping poll.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <array>
+#include <functional>
+
+#include "platform/keyboard.h"
+
+namespace platform::gtk {
+
+class KeyLatch {
+ public:
+  // A press while the key is already down is auto-repeat, not a new press.
+  void Press() {
+    if (down_) return;
+    down_ = true;
+    pressed_ = true;
+  }
+  void Release() { down_ = false; }
+  // A held key counts once; a press already released before the read does not count.
+  bool Read() {
+    const bool counts = down_ && pressed_;
+    pressed_ = false;
+    return counts;
+  }
+  // A press the next read has yet to see.
+  bool Pending() const { return pressed_; }
+
+ private:
+  bool down_ = false;
+  bool pressed_ = false;
+};
+
+class HotkeyLatches : public Keyboard {
+ public:
+  bool Pressed(Hotkey key) override { return latches_[Index(key)].Read(); }
+  void Press(Hotkey key);
+  void Release(Hotkey key) { latches_[Index(key)].Release(); }
+  // Some press of F5, F6 or F7 waits for its read.
+  bool Pending() const;
+  // Called on every new press, so a poll that sleeps at rest can wake.
+  void OnPress(std::function<void()> callback) { onPress_ = std::move(callback); }
+  // F5, F6 and F7 pressed while `window` has the keyboard focus count too: where nothing hears
+  // them globally, that is how they still work.
+  void HearWindowKeys(GtkWidget* window);
+
+ private:
+  static int Index(Hotkey key) { return static_cast<int>(key); }
+  static gboolean OnWindowKey(GtkWidget* window, GdkEventKey* event, gpointer self);
+
+  std::array<KeyLatch, 3> latches_;
+  std::function<void()> onPress_;
+};
+
+}  // namespace platform::gtk
