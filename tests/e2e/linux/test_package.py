@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The Debian package: what it installs and depends on, AppStream's checker on it,
+"""The Debian package: what it installs and depends on, Debian's and AppStream's checkers on it,
 and that the installed program starts under its application id and finds its banner in
 share/tapwing. The package is unpacked into the session, not installed."""
 
@@ -13,7 +13,8 @@ DEB = lh.LINUX_BUILD / "tapwing_16.02.0005_amd64.deb"
 APP_ID = "org.tapwing.Tapwing"
 ENTRY = f"usr/share/applications/{APP_ID}.desktop"
 INSTALLED = ["usr/bin/tapwing", "usr/share/tapwing/Tapwing.PNG", "usr/share/tapwing/Korva.Skin", ENTRY,
-             f"usr/share/metainfo/{APP_ID}.metainfo.xml"] + \
+             f"usr/share/metainfo/{APP_ID}.metainfo.xml", "usr/share/man/man1/tapwing.1.gz",
+             "usr/share/doc/tapwing/copyright"] + \
             [f"usr/share/icons/hicolor/{s}x{s}/apps/{APP_ID}.png" for s in (16, 32, 48, 256)]
 
 session = None
@@ -36,7 +37,7 @@ def tearDownModule():
 
 
 class PackageTest(unittest.TestCase):
-    def test_installs_the_program_its_files_a_desktop_entry_and_the_icons(self):
+    def test_installs_the_program_its_files_a_desktop_entry_the_icons_and_the_manual(self):
         for path in INSTALLED:
             self.assertTrue((root / path).is_file(), path)
         entry = (root / ENTRY).read_text().splitlines()
@@ -47,6 +48,11 @@ class PackageTest(unittest.TestCase):
                                  check=True, timeout=30).stdout
         for package in ("libgtk-3-0", "libx11-6", "libxi6", "libxtst6", "fonts-wqy-microhei"):
             self.assertIn(package, depends)
+
+    def test_lintian_finds_no_errors_or_warnings(self):
+        result = subprocess.run(["lintian", "--fail-on", "error,warning", str(DEB)], capture_output=True,
+                                text=True, timeout=120)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
 
     def test_the_metainfo_validates_with_its_desktop_entry(self):
         # validate-tree also checks that the metainfo's launchable names the installed entry.
