@@ -61,6 +61,7 @@ void SetWindowIcons() {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  g_set_prgname("org.tapwing.Tapwing");  // the desktop entry's name: WM_CLASS and app_id match it
   gdk_set_allowed_backends("wayland,x11");
   if (!gtk_init_check(&argc, &argv)) return NoDisplay();
   const auto display = OpenDisplayBackend();
