@@ -1,0 +1,184 @@
+#include "platform/wayland/wayland_portal.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace platform::wayland {
+namespace {
+
+constexpr const char* kRequestInterface = "org.freedesktop.portal.Request";
+
+std::string TakeError(GError* error) {
+  std::string text = error != nullptr ? error->message : "unknown error";
+  if (error != nullptr) {
+    gchar* remote = g_dbus_error_get_remote_error(error);
+    if (remote != nullptr) {
+      g_dbus_error_strip_remote_error(error);
+      text = std::string(remote) + ": " + error->message;
+      g_free(remote);
+    }
+    g_error_free(error);
+  }
+  return text;
+}
+
+// A call in flight. After the portal is gone its cancellable reports every reply as cancelled,
+// and the callback ends there, touching nothing of the portal.
+struct CallContext {
+  Portal::Replied done;
+};
+
+}  // namespace
+
+struct Portal::Handler {
+  std::function<void(GVariant*)> handler;
+};
+
+Portal::Portal() : cancel_(g_cancellable_new()) {
+  GError* error = nullptr;
+  bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+  if (bus_ == nullptr) {
+    missing_ = "无法连接 D-Bus 会话总线: " + TakeError(error);
+    return;
+  }
+  // Request paths spell the unique name without its colon and with dots as underscores.
+  sender_ = g_dbus_connection_get_unique_name(bus_) + 1;
+  std::replace(sender_.begin(), sender_.end(), '.', '_');
+}
+
+Portal::~Portal() {
+  g_cancellable_cancel(cancel_);
+  for (guint id : subscriptions_) g_dbus_connection_signal_unsubscribe(bus_, id);
+  g_object_unref(cancel_);
+  if (bus_ != nullptr) g_object_unref(bus_);
+}
+
+std::string Portal::NewToken() { return "tapwing" + std::to_string(++tokens_); }
+
+void Portal::Call(const char* interface, const char* method, GVariant* args, Replied done) {
+  if (bus_ == nullptr) {
+    g_variant_unref(g_variant_ref_sink(args));
+    done(missing_, nullptr, nullptr);
+    return;
+  }
+  g_dbus_connection_call_with_unix_fd_list(bus_, kPortalName, kPortalPath, interface, method, args, nullptr,
+                                           G_DBUS_CALL_FLAGS_NONE, -1, nullptr, cancel_, &Portal::OnCallDone,
+                                           new CallContext{std::move(done)});
+}
+
+void Portal::OnCallDone(GObject* source, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<CallContext> context(static_cast<CallContext*>(data));
+  GError* error = nullptr;
+  GUnixFDList* fds = nullptr;
+  GVariant* reply =
+      g_dbus_connection_call_with_unix_fd_list_finish(G_DBUS_CONNECTION(source), &fds, result, &error);
+  if (reply == nullptr) {
+    if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+      g_error_free(error);
+      return;  // the portal object is gone
+    }
+    context->done(TakeError(error), nullptr, nullptr);
+    return;
+  }
+  context->done({}, reply, fds);
+  g_variant_unref(reply);
+  if (fds != nullptr) g_object_unref(fds);
+}
+
+void Portal::Version(const char* interface, std::function<void(std::uint32_t, const std::string&)> done) {
+  if (bus_ == nullptr) {
+    done(0, missing_);
+    return;
+  }
+  g_dbus_connection_call(
+      bus_, kPortalName, kPortalPath, "org.freedesktop.DBus.Properties", "Get",
+      g_variant_new("(ss)", interface, "version"), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, -1, cancel_,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<std::function<void(std::uint32_t, const std::string&)>> done(
+            static_cast<std::function<void(std::uint32_t, const std::string&)>*>(data));
+        GError* error = nullptr;
+        GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+        if (reply == nullptr) {
+          if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+            g_error_free(error);
+            return;
+          }
+          // No portal service answers at all, or it answers without this interface.
+          const bool noService = g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
+                                 g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER);
+          const std::string text = TakeError(error);
+          (*done)(0, noService ? text : std::string());
+          return;
+        }
+        GVariant* value = nullptr;
+        g_variant_get(reply, "(v)", &value);
+        const std::uint32_t version = g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32) ? g_variant_get_uint32(value) : 0;
+        g_variant_unref(value);
+        g_variant_unref(reply);
+        (*done)(version, {});
+      },
+      new std::function<void(std::uint32_t, const std::string&)>(std::move(done)));
+}
+
+void Portal::Request(const char* interface, const char* method, GVariant* args, const std::string& token,
+                     PortalAnswered answered) {
+  if (bus_ == nullptr) {
+    g_variant_unref(g_variant_ref_sink(args));
+    answered({2, nullptr, missing_});
+    return;
+  }
+  // One answer per request, whichever comes first: the Response, or the call's own failure.
+  auto once = std::make_shared<PortalAnswered>(std::move(answered));
+  const std::string path = "/org/freedesktop/portal/desktop/request/" + sender_ + "/" + token;
+  auto subscription = std::make_shared<guint>(0);
+  *subscription = OnObjectSignal(path, kRequestInterface, "Response", [this, once, subscription](GVariant* parameters) {
+    Unsubscribe(*subscription);
+    guint32 response = 2;
+    GVariant* results = nullptr;
+    g_variant_get(parameters, "(u@a{sv})", &response, &results);
+    if (*once) std::exchange(*once, nullptr)({response, results, {}});
+    g_variant_unref(results);
+  });
+  Call(interface, method, args, [this, once, subscription](const std::string& error, GVariant*, GUnixFDList*) {
+    if (error.empty() || *once == nullptr) return;
+    Unsubscribe(*subscription);
+    std::exchange(*once, nullptr)({2, nullptr, error});
+  });
+}
+
+void Portal::OnSignal(const char* interface, const char* signal, std::function<void(GVariant*)> handler) {
+  OnObjectSignal(kPortalPath, interface, signal, std::move(handler));
+}
+
+guint Portal::OnObjectSignal(const std::string& path, const char* interface, const char* signal,
+                             std::function<void(GVariant*)> handler) {
+  if (bus_ == nullptr) return 0;
+  const guint id = g_dbus_connection_signal_subscribe(
+      bus_, kPortalName, interface, signal, path.c_str(), nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &Portal::OnSignalArrived,
+      new Handler{std::move(handler)}, [](gpointer data) { delete static_cast<Handler*>(data); });
+  subscriptions_.push_back(id);
+  return id;
+}
+
+void Portal::Unsubscribe(guint id) {
+  const auto found = std::find(subscriptions_.begin(), subscriptions_.end(), id);
+  if (found == subscriptions_.end()) return;
+  subscriptions_.erase(found);
+  g_dbus_connection_signal_unsubscribe(bus_, id);
+}
+
+void Portal::OnSignalArrived(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+                             GVariant* parameters, gpointer data) {
+  // A copy: the handler may unsubscribe itself, which frees the Handler.
+  const auto handler = static_cast<Handler*>(data)->handler;
+  handler(parameters);
+}
+
+GVariant* Options(std::initializer_list<std::pair<const char*, GVariant*>> entries) {
+  GVariantBuilder builder;
+  g_variant_builder_init(&builder, G_VARIANT_TYPE_VARDICT);
+  for (const auto& [name, value] : entries) g_variant_builder_add(&builder, "{sv}", name, value);
+  return g_variant_builder_end(&builder);
+}
+
+}  // namespace platform::wayland

@@ -1,0 +1,78 @@
+// Calls to the XDG desktop portal over the session bus, as GTK and libportal make them: a method
+// returns a Request object, and its answer comes later as that object's Response signal. The
+// signal is subscribed before the call, at the request path the token predicts, so no answer
+// is missed. Nothing here waits: every answer arrives on the GLib loop.
+#pragma once
+
+#include <gio/gio.h>
+#include <gio/gunixfdlist.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace platform::wayland {
+
+inline constexpr const char* kPortalName = "org.freedesktop.portal.Desktop";
+inline constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
+
+// The portal's answer: 0 granted, 1 cancelled by the user, 2 anything else; or, where the call
+// itself failed, `error` says why.
+struct PortalAnswer {
+  std::uint32_t response = 2;
+  GVariant* results = nullptr;  // a{sv}; borrowed for the callback's duration
+  std::string error;
+};
+using PortalAnswered = std::function<void(const PortalAnswer&)>;
+
+// One connection to the portal and the requests in flight on it. Destroying it cancels every
+// request, and no callback runs after that.
+class Portal {
+ public:
+  Portal();
+  ~Portal();
+  Portal(const Portal&) = delete;
+  Portal& operator=(const Portal&) = delete;
+
+  GDBusConnection* Bus() const { return bus_; }
+  // Why there is no session bus to reach a portal on, or empty.
+  const std::string& Missing() const { return missing_; }
+
+  // A new handle_token for a request's options.
+  std::string NewToken();
+  // Calls `method` of `interface`; `args` must carry `token` as the handle_token of its options.
+  void Request(const char* interface, const char* method, GVariant* args, const std::string& token,
+               PortalAnswered answered);
+  // A plain call whose reply is all there is: `done` gets the error text (empty on success) and
+  // the reply (null on failure). A call with a GUnixFDList reply passes it through `fds`.
+  using Replied = std::function<void(const std::string& error, GVariant* reply, GUnixFDList* fds)>;
+  void Call(const char* interface, const char* method, GVariant* args, Replied done);
+  // The interface's version property: 0 where the portal lacks the interface, and `error`
+  // names what is missing where there is no portal at all.
+  void Version(const char* interface, std::function<void(std::uint32_t version, const std::string& error)> done);
+  // Subscribes to a signal of the portal object; unsubscribed with the portal.
+  void OnSignal(const char* interface, const char* signal, std::function<void(GVariant*)> handler);
+  // Subscribes to `signal` of another object (a session); returns the id for Unsubscribe.
+  guint OnObjectSignal(const std::string& path, const char* interface, const char* signal,
+                       std::function<void(GVariant*)> handler);
+  void Unsubscribe(guint id);
+
+ private:
+  struct Handler;
+  static void OnSignalArrived(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*, gpointer);
+  static void OnCallDone(GObject* source, GAsyncResult* result, gpointer data);
+
+  GDBusConnection* bus_ = nullptr;
+  GCancellable* cancel_ = nullptr;
+  std::string missing_;
+  std::string sender_;  // our unique bus name as request paths spell it
+  unsigned tokens_ = 0;
+  std::vector<guint> subscriptions_;
+};
+
+// An a{sv} from name/value pairs; the values are floating references the dictionary takes.
+GVariant* Options(std::initializer_list<std::pair<const char*, GVariant*>> entries);
+
+}  // namespace platform::wayland

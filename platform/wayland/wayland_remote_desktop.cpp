@@ -1,0 +1,292 @@
+#include "platform/wayland/wayland_remote_desktop.h"
+
+#include <gdk/gdk.h>
+#include <glib/gstdio.h>
+
+#include "platform/wayland/wayland_cursor_streams.h"
+
+namespace platform::wayland {
+namespace {
+
+constexpr const char* kRemoteDesktop = "org.freedesktop.portal.RemoteDesktop";
+constexpr const char* kScreenCast = "org.freedesktop.portal.ScreenCast";
+constexpr const char* kSession = "org.freedesktop.portal.Session";
+
+constexpr std::uint32_t kPointer = 2;        // device types
+constexpr std::uint32_t kMonitor = 1;        // source types
+constexpr std::uint32_t kCursorMetadata = 4;
+constexpr std::uint32_t kPersistUntilRevoked = 2;
+
+enum Failure : std::int64_t { kNoPortal = 1, kNoRemoteDesktop, kDenied, kRefused, kNoPointer, kClosed, kCallFailed };
+
+constexpr const char* kWhoHasIt = "GNOME 和 KDE Plasma 提供远程桌面门户";
+
+std::string TokenFile() {
+  gchar* path = g_build_filename(g_get_user_state_dir(), "tapwing", "restore-token", nullptr);
+  std::string file = path;
+  g_free(path);
+  return file;
+}
+
+std::string ReadToken() {
+  gchar* text = nullptr;
+  if (!g_file_get_contents(TokenFile().c_str(), &text, nullptr, nullptr)) return {};
+  std::string token = g_strstrip(text);
+  g_free(text);
+  return token;
+}
+
+void SaveToken(const std::string& token) {
+  const std::string file = TokenFile();
+  gchar* folder = g_path_get_dirname(file.c_str());
+  g_mkdir_with_parents(folder, 0700);
+  g_free(folder);
+  g_file_set_contents(file.c_str(), token.c_str(), -1, nullptr);
+}
+
+std::vector<Monitor> DesktopMonitors() {
+  std::vector<Monitor> monitors;
+  GdkDisplay* display = gdk_display_get_default();
+  for (int i = 0; display != nullptr && i < gdk_display_get_n_monitors(display); ++i) {
+    GdkMonitor* monitor = gdk_display_get_monitor(display, i);
+    GdkRectangle geometry;
+    gdk_monitor_get_geometry(monitor, &geometry);
+    monitors.push_back({{geometry.x, geometry.y, geometry.width, geometry.height}, gdk_monitor_get_scale_factor(monitor)});
+  }
+  return monitors;
+}
+
+std::optional<std::pair<int, int>> Pair(GVariant* properties, const char* key) {
+  std::int32_t a = 0, b = 0;
+  if (!g_variant_lookup(properties, key, "(ii)", &a, &b)) return std::nullopt;
+  return std::make_pair(int{a}, int{b});
+}
+
+}  // namespace
+
+RemoteDesktop::RemoteDesktop(Portal& portal, Lost lost) : portal_(portal), lost_(std::move(lost)) {}
+
+RemoteDesktop::~RemoteDesktop() { End(); }
+
+void RemoteDesktop::Ask() {
+  if (state_ != State::Idle) return;
+  state_ = State::Asking;
+  const unsigned generation = generation_;
+  portal_.Version(kRemoteDesktop, [this, generation](std::uint32_t version, const std::string& error) {
+    if (generation != generation_) return;
+    if (!error.empty()) return Fail(kNoPortal, "找不到桌面门户服务 (xdg-desktop-portal): " + error + "; " + kWhoHasIt);
+    if (version == 0)
+      return Fail(kNoRemoteDesktop, std::string("桌面门户没有远程桌面接口 (org.freedesktop.portal.RemoteDesktop); ") + kWhoHasIt);
+    version_ = version;
+    CreateSession();
+  });
+}
+
+// Whether a step was granted; otherwise the session ends here with the reason.
+bool RemoteDesktop::Granted(const PortalAnswer& answer, const char* step) {
+  if (!answer.error.empty()) {
+    Fail(kRefused, std::string(step) + " 失败: " + answer.error);
+    return false;
+  }
+  if (answer.response == 1) {
+    Fail(kDenied, "用户没有允许远程控制");
+    return false;
+  }
+  if (answer.response != 0) {
+    Fail(kRefused, std::string("桌面门户拒绝了请求 (") + step + ")");
+    return false;
+  }
+  return true;
+}
+
+void RemoteDesktop::CreateSession() {
+  const std::string token = portal_.NewToken();
+  const unsigned generation = generation_;
+  GVariant* options = Options({{"handle_token", g_variant_new_string(token.c_str())},
+                               {"session_handle_token", g_variant_new_string(portal_.NewToken().c_str())}});
+  portal_.Request(kRemoteDesktop, "CreateSession", g_variant_new("(@a{sv})", options), token,
+                  [this, generation](const PortalAnswer& answer) {
+                    if (generation != generation_ || !Granted(answer, "CreateSession")) return;
+                    const gchar* handle = nullptr;
+                    if (!g_variant_lookup(answer.results, "session_handle", "&s", &handle))
+                      return Fail(kRefused, "桌面门户没有给出会话");
+                    session_ = handle;
+                    closed_ = portal_.OnObjectSignal(session_, kSession, "Closed", [this](GVariant*) {
+                      Fail(kClosed, "远程桌面会话已被桌面结束");
+                    });
+                    SelectDevices();
+                  });
+}
+
+void RemoteDesktop::SelectDevices() {
+  const std::string token = portal_.NewToken();
+  GVariantBuilder options;
+  g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
+  g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
+  g_variant_builder_add(&options, "{sv}", "types", g_variant_new_uint32(kPointer));
+  // Version 2 keeps the permission: without it the dialog would come back at every start.
+  if (version_ >= 2) {
+    g_variant_builder_add(&options, "{sv}", "persist_mode", g_variant_new_uint32(kPersistUntilRevoked));
+    const std::string restore = ReadToken();
+    if (!restore.empty()) g_variant_builder_add(&options, "{sv}", "restore_token", g_variant_new_string(restore.c_str()));
+  }
+  const unsigned generation = generation_;
+  portal_.Request(kRemoteDesktop, "SelectDevices",
+                  g_variant_new("(o@a{sv})", session_.c_str(), g_variant_builder_end(&options)), token,
+                  [this, generation](const PortalAnswer& answer) {
+                    if (generation == generation_ && Granted(answer, "SelectDevices")) SelectSources();
+                  });
+}
+
+void RemoteDesktop::SelectSources() {
+  const std::string token = portal_.NewToken();
+  GVariant* options = Options({{"handle_token", g_variant_new_string(token.c_str())},
+                               {"types", g_variant_new_uint32(kMonitor)},
+                               {"multiple", g_variant_new_boolean(TRUE)},
+                               {"cursor_mode", g_variant_new_uint32(kCursorMetadata)}});
+  const unsigned generation = generation_;
+  portal_.Request(kScreenCast, "SelectSources", g_variant_new("(o@a{sv})", session_.c_str(), options), token,
+                  [this, generation](const PortalAnswer& answer) {
+                    if (generation == generation_ && Granted(answer, "SelectSources")) Start();
+                  });
+}
+
+void RemoteDesktop::Start() {
+  const std::string token = portal_.NewToken();
+  GVariant* options = Options({{"handle_token", g_variant_new_string(token.c_str())}});
+  const unsigned generation = generation_;
+  portal_.Request(kRemoteDesktop, "Start", g_variant_new("(os@a{sv})", session_.c_str(), "", options), token,
+                  [this, generation](const PortalAnswer& answer) {
+                    if (generation == generation_ && Granted(answer, "Start")) Started(answer.results);
+                  });
+}
+
+void RemoteDesktop::Started(GVariant* results) {
+  std::uint32_t devices = 0;
+  g_variant_lookup(results, "devices", "u", &devices);
+  if ((devices & kPointer) == 0) return Fail(kNoPointer, "没有得到指针的控制权 (请允许远程交互)");
+  const gchar* restore = nullptr;
+  if (g_variant_lookup(results, "restore_token", "&s", &restore)) SaveToken(restore);
+
+  std::vector<StreamInfo> streams;
+  GVariant* list = g_variant_lookup_value(results, "streams", G_VARIANT_TYPE("a(ua{sv})"));
+  if (list != nullptr) {
+    GVariantIter iter;
+    g_variant_iter_init(&iter, list);
+    std::uint32_t node = 0;
+    GVariant* properties = nullptr;
+    while (g_variant_iter_next(&iter, "(u@a{sv})", &node, &properties)) {
+      streams.push_back({node, Pair(properties, "position"), Pair(properties, "size")});
+      g_variant_unref(properties);
+    }
+    g_variant_unref(list);
+  }
+  areas_ = MapStreams(streams, DesktopMonitors());
+  if (areas_.empty()) return Fail(kRefused, "桌面门户没有给出屏幕");
+  state_ = State::Ready;
+  OpenCursorStreams();
+}
+
+// F7's position comes from the streams' cursor metadata; without it moves and clicks still work.
+void RemoteDesktop::OpenCursorStreams() {
+  const unsigned generation = generation_;
+  portal_.Call(kScreenCast, "OpenPipeWireRemote",
+               g_variant_new("(o@a{sv})", session_.c_str(), Options({})),
+               [this, generation](const std::string& error, GVariant* reply, GUnixFDList* fds) {
+                 if (generation != generation_ || !error.empty() || fds == nullptr) return;
+                 gint32 index = -1;
+                 g_variant_get(reply, "(h)", &index);
+                 const int fd = g_unix_fd_list_get(fds, index, nullptr);
+                 if (fd < 0) return;
+                 std::vector<std::uint32_t> nodes;
+                 for (const StreamArea& area : areas_) nodes.push_back(area.node);
+                 cursor_ = std::make_unique<CursorStreams>(
+                     fd, nodes,
+                     [this](std::size_t stream, int x, int y) {
+                       if (stream < areas_.size()) pointer_ = ToDesktop(areas_[stream], x, y);
+                     },
+                     [](std::size_t) {}, [](const std::string&) {});
+               });
+}
+
+std::optional<std::pair<int, int>> RemoteDesktop::Pointer() const { return pointer_; }
+
+void RemoteDesktop::Move(double x, double y) {
+  if (state_ != State::Ready) return;
+  const auto target = ToStream(areas_, x, y);
+  if (!target) return;
+  DropUnsentTicks();
+  Send("NotifyPointerMotionAbsolute",
+       g_variant_new("(o@a{sv}udd)", session_.c_str(), Options({}), areas_[target->stream].node, target->x, target->y),
+       true);
+  if (!cursor_) pointer_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
+}
+
+void RemoteDesktop::Click(int button, int times) {
+  if (state_ != State::Ready) return;
+  for (int i = 0; i < times; ++i) {
+    for (std::uint32_t pressed : {1u, 0u})
+      Send("NotifyPointerButton", g_variant_new("(o@a{sv}iu)", session_.c_str(), Options({}), button, pressed), false);
+  }
+}
+
+void RemoteDesktop::Scroll(int steps) {
+  if (state_ != State::Ready) return;
+  Send("NotifyPointerAxisDiscrete", g_variant_new("(o@a{sv}ui)", session_.c_str(), Options({}), 0u, steps), false);
+}
+
+// A tick whose move has not gone out yet is dropped whole when the next one comes.
+void RemoteDesktop::DropUnsentTicks() {
+  for (auto call = queue_.begin(); call != queue_.end(); ++call) {
+    if (!call->barrier) continue;
+    for (auto dropped = call; dropped != queue_.end(); ++dropped) g_variant_unref(g_variant_ref_sink(dropped->args));
+    queue_.erase(call, queue_.end());
+    return;
+  }
+}
+
+void RemoteDesktop::Send(const char* method, GVariant* args, bool barrier) {
+  queue_.push_back({method, args, barrier});
+  Pump();
+}
+
+void RemoteDesktop::Pump() {
+  while (!waiting_ && !queue_.empty()) {
+    const Call call = queue_.front();
+    queue_.pop_front();
+    waiting_ = call.barrier;
+    const unsigned generation = generation_;
+    portal_.Call(kRemoteDesktop, call.method, call.args,
+                 [this, generation, barrier = call.barrier](const std::string& error, GVariant*, GUnixFDList*) {
+                   if (generation != generation_) return;
+                   if (!error.empty()) return Fail(kCallFailed, "远程桌面调用失败: " + error);
+                   if (!barrier) return;
+                   waiting_ = false;
+                   Pump();
+                 });
+  }
+}
+
+void RemoteDesktop::End() {
+  ++generation_;
+  for (Call& call : queue_) g_variant_unref(g_variant_ref_sink(call.args));
+  queue_.clear();
+  waiting_ = false;
+  cursor_.reset();
+  areas_.clear();
+  pointer_.reset();
+  if (closed_ != 0) portal_.Unsubscribe(std::exchange(closed_, 0));
+  if (!session_.empty() && portal_.Bus() != nullptr) {
+    g_dbus_connection_call(portal_.Bus(), kPortalName, session_.c_str(), kSession, "Close", nullptr, nullptr,
+                           G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+  }
+  session_.clear();
+  state_ = State::Idle;
+}
+
+void RemoteDesktop::Fail(std::int64_t code, const std::string& reason) {
+  End();
+  if (lost_) lost_(code, reason);
+}
+
+}  // namespace platform::wayland

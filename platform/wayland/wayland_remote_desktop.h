@@ -1,0 +1,86 @@
+// The desktop's pointer through the RemoteDesktop portal: one session with a pointer device and
+// ScreenCast streams of every monitor, which give the coordinate space for moves and, in their
+// cursor metadata, the pointer's position. The permission is kept with persist_mode 2: the
+// portal's restore token is the one file Tapwing writes ($XDG_STATE_HOME/tapwing/restore-token).
+//
+// Implemented: asking (once at a time, never blocking the loop), moves on the stream whose area
+// holds the point, buttons, wheel steps, the pointer's last known position; a denied request, a
+// session the desktop closes and a failed call all end the session and say why, once.
+// Every move is answered before the button after it goes out: the compositor may otherwise take
+// the button first, at the old position. While the compositor is slower than the run, a tick
+// not yet sent gives way to the next one, so the calls never pile up.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/wayland/wayland_portal.h"
+#include "platform/wayland/wayland_stream_map.h"
+
+namespace platform::wayland {
+
+class CursorStreams;
+
+class RemoteDesktop {
+ public:
+  enum class State { Idle, Asking, Ready };
+  // The session ended or was never granted; `reason` is for the user.
+  using Lost = std::function<void(std::int64_t code, const std::string& reason)>;
+
+  RemoteDesktop(Portal& portal, Lost lost);
+  ~RemoteDesktop();
+  RemoteDesktop(const RemoteDesktop&) = delete;
+  RemoteDesktop& operator=(const RemoteDesktop&) = delete;
+
+  State Current() const { return state_; }
+  // Starts asking for a session, unless one is granted or being asked for.
+  void Ask();
+
+  // Each does nothing unless the session is ready. Coordinates are the desktop's logical ones.
+  void Move(double x, double y);
+  void Click(int button, int times);  // evdev button code (BTN_LEFT...)
+  void Scroll(int steps);             // positive: down
+  // Where the pointer is, as the streams last showed it, else where we last moved it.
+  std::optional<std::pair<int, int>> Pointer() const;
+
+ private:
+  struct Call {
+    const char* method;
+    GVariant* args;  // floating until sent
+    bool barrier;    // nothing goes out after it before its reply
+  };
+
+  void Fail(std::int64_t code, const std::string& reason);
+  void End();
+  bool Granted(const PortalAnswer& answer, const char* step);
+  void CreateSession();
+  void SelectDevices();
+  void SelectSources();
+  void Start();
+  void Started(GVariant* results);
+  void OpenCursorStreams();
+  void Send(const char* method, GVariant* args, bool barrier);
+  void Pump();
+  void DropUnsentTicks();
+
+  Portal& portal_;
+  Lost lost_;
+  State state_ = State::Idle;
+  unsigned generation_ = 0;  // answers for an ended session are ignored
+  std::uint32_t version_ = 0;
+  std::string session_;
+  guint closed_ = 0;
+  std::vector<StreamArea> areas_;
+  std::unique_ptr<CursorStreams> cursor_;
+  std::optional<std::pair<int, int>> pointer_;
+  std::deque<Call> queue_;
+  bool waiting_ = false;
+};
+
+}  // namespace platform::wayland

@@ -1,0 +1,113 @@
+#include "platform/wayland/wayland_shortcuts.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace platform::wayland {
+namespace {
+
+constexpr const char* kGlobalShortcuts = "org.freedesktop.portal.GlobalShortcuts";
+
+struct Shortcut {
+  const char* id;
+  const char* description;
+  Hotkey key;
+};
+
+constexpr Shortcut kShortcuts[] = {
+    {"F7", "取当前鼠标位置为坐标", Hotkey::F7},
+    {"F5", "开始连点", Hotkey::F5},
+    {"F6", "停止连点", Hotkey::F6},
+};
+
+GVariant* ShortcutList() {
+  GVariantBuilder list;
+  g_variant_builder_init(&list, G_VARIANT_TYPE("a(sa{sv})"));
+  for (const Shortcut& shortcut : kShortcuts) {
+    g_variant_builder_add(&list, "(s@a{sv})", shortcut.id,
+                          Options({{"description", g_variant_new_string(shortcut.description)},
+                                   {"preferred_trigger", g_variant_new_string(shortcut.id)}}));
+  }
+  return g_variant_builder_end(&list);
+}
+
+}  // namespace
+
+Shortcuts::Shortcuts(Portal& portal, gtk::HotkeyLatches& keys) : portal_(portal), keys_(keys) {}
+
+void Shortcuts::Bind() {
+  portal_.Version(kGlobalShortcuts, [this](std::uint32_t version, const std::string& error) {
+    if (!error.empty()) return Report("找不到桌面门户服务 (" + error + ")");
+    if (version == 0) return Report("桌面门户没有全局快捷键接口 (org.freedesktop.portal.GlobalShortcuts)");
+    Register();
+  });
+}
+
+// GNOME binds shortcuts only for an application id it knows from an installed desktop file.
+// Other portals have no registry; the call then fails, which changes nothing.
+void Shortcuts::Register() {
+  portal_.Call("org.freedesktop.host.portal.Registry", "Register",
+               g_variant_new("(s@a{sv})", kApplicationId, Options({})),
+               [this](const std::string&, GVariant*, GUnixFDList*) { CreateSession(); });
+}
+
+void Shortcuts::CreateSession() {
+  portal_.OnSignal(kGlobalShortcuts, "Activated", [this](GVariant* p) { OnActivated(p, true); });
+  portal_.OnSignal(kGlobalShortcuts, "Deactivated", [this](GVariant* p) { OnActivated(p, false); });
+  const std::string token = portal_.NewToken();
+  // KDE binds only the shortcuts named at creation.
+  GVariant* options = Options({{"handle_token", g_variant_new_string(token.c_str())},
+                               {"session_handle_token", g_variant_new_string("tapwing")},
+                               {"shortcuts", ShortcutList()}});
+  portal_.Request(kGlobalShortcuts, "CreateSession", g_variant_new("(@a{sv})", options), token,
+                  [this](const PortalAnswer& answer) {
+                    const gchar* handle = nullptr;
+                    if (answer.response != 0 || !g_variant_lookup(answer.results, "session_handle", "&s", &handle))
+                      return Report("全局快捷键会话被拒绝" + (answer.error.empty() ? "" : " (" + answer.error + ")"));
+                    session_ = handle;
+                    BindShortcuts();
+                  });
+}
+
+void Shortcuts::BindShortcuts() {
+  const std::string token = portal_.NewToken();
+  GVariant* options = Options({{"handle_token", g_variant_new_string(token.c_str())}});
+  portal_.Request(kGlobalShortcuts, "BindShortcuts",
+                  g_variant_new("(o@a(sa{sv})s@a{sv})", session_.c_str(), ShortcutList(), "", options), token,
+                  [this](const PortalAnswer& answer) {
+                    // GNOME answers 2 while it still lists the bound shortcuts.
+                    GVariant* bound = answer.results != nullptr
+                                          ? g_variant_lookup_value(answer.results, "shortcuts", G_VARIANT_TYPE("a(sa{sv})"))
+                                          : nullptr;
+                    const bool any = bound != nullptr && g_variant_n_children(bound) > 0;
+                    if (bound != nullptr) g_variant_unref(bound);
+                    if (answer.response != 0 && !any)
+                      Report("全局快捷键没有绑定" + (answer.error.empty() ? "" : " (" + answer.error + ")"));
+                  });
+}
+
+void Shortcuts::OnActivated(GVariant* parameters, bool down) {
+  const gchar* session = nullptr;
+  const gchar* id = nullptr;
+  g_variant_get_child(parameters, 0, "&o", &session);
+  g_variant_get_child(parameters, 1, "&s", &id);
+  if (session_.empty() || session_ != session) return;
+  for (const Shortcut& shortcut : kShortcuts) {
+    if (std::strcmp(shortcut.id, id) != 0) continue;
+    if (!down) {
+      releases_ = true;
+      keys_.Release(shortcut.key);
+    } else {
+      if (!releases_) keys_.Release(shortcut.key);
+      keys_.Press(shortcut.key);
+    }
+  }
+}
+
+void Shortcuts::Report(const std::string& what) {
+  missing_ = what;
+  std::fprintf(stderr, "tapwing: %s: F5/F6/F7 只在 Tapwing 窗口有焦点时有效; 可在桌面设置中把它们绑定到 \"tapwing --hotkey F5\" 等\n",
+               what.c_str());
+}
+
+}  // namespace platform::wayland

@@ -1,0 +1,42 @@
+// F5, F6 and F7 as desktop-wide shortcuts through the GlobalShortcuts portal (KDE Plasma 5.27+,
+// GNOME 48+, Hyprland). Activated and Deactivated feed the same hotkey rule as X11's key events,
+// so a held F5 counts once; a portal that never says Deactivated makes every Activated a press.
+//
+// Implemented: registering the application id where the portal keeps a registry (GNOME), one
+// session with the three shortcuts passed at creation too (KDE binds only those), binding
+// them with F5/F6/F7 as the preferred triggers. Where the portal lacks the interface, one line
+// on stderr says so; the keys then work while Tapwing's own window has the focus.
+#pragma once
+
+#include <string>
+
+#include "platform/gtk/gtk_hotkeys.h"
+#include "platform/wayland/wayland_portal.h"
+
+namespace platform::wayland {
+
+inline constexpr const char* kApplicationId = "org.tapwing.Tapwing";
+
+class Shortcuts {
+ public:
+  Shortcuts(Portal& portal, gtk::HotkeyLatches& keys);
+  // Asks the portal for the shortcuts; the answer comes later.
+  void Bind();
+  // What was found, for a one-line report: empty while the shortcuts work.
+  const std::string& Missing() const { return missing_; }
+
+ private:
+  void Register();
+  void CreateSession();
+  void BindShortcuts();
+  void OnActivated(GVariant* parameters, bool down);
+  void Report(const std::string& what);
+
+  Portal& portal_;
+  gtk::HotkeyLatches& keys_;
+  std::string session_;
+  std::string missing_;
+  bool releases_ = false;  // the portal has said Deactivated at least once
+};
+
+}  // namespace platform::wayland

@@ -1,0 +1,87 @@
+#include "platform/wayland/wayland_stream_map.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace platform::wayland {
+namespace {
+
+bool SameSize(const Rect& logical, int scale, std::pair<int, int> size) {
+  return (logical.width * scale == size.first && logical.height * scale == size.second) ||
+         (logical.width == size.first && logical.height == size.second);
+}
+
+double Clamp(double value, double low, double high) { return std::max(low, std::min(value, high)); }
+
+}  // namespace
+
+std::vector<StreamArea> MapStreams(const std::vector<StreamInfo>& streams, const std::vector<Monitor>& monitors) {
+  std::vector<bool> taken(monitors.size(), false);
+  const auto take = [&](auto fits) -> const Monitor* {
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+      if (taken[i] || !fits(monitors[i])) continue;
+      taken[i] = true;
+      return &monitors[i];
+    }
+    return nullptr;
+  };
+
+  std::vector<StreamArea> areas;
+  for (const StreamInfo& stream : streams) {
+    const Monitor* monitor = nullptr;
+    if (stream.position) {
+      const auto [x, y] = *stream.position;
+      monitor = take([&](const Monitor& m) { return m.logical.x == x && m.logical.y == y; });
+    } else if (stream.size) {
+      monitor = take([&](const Monitor& m) { return SameSize(m.logical, m.scale, *stream.size); });
+    }
+    if (monitor == nullptr) monitor = take([](const Monitor&) { return true; });
+
+    StreamArea area{stream.node, {0, 0, 0, 0}, 0, 0};
+    if (monitor != nullptr) area.logical = monitor->logical;
+    if (stream.position && monitor == nullptr) {
+      area.logical.x = stream.position->first;
+      area.logical.y = stream.position->second;
+    }
+    if (stream.size) {
+      area.width = stream.size->first;
+      area.height = stream.size->second;
+    } else {
+      area.width = area.logical.width;
+      area.height = area.logical.height;
+    }
+    if (area.logical.width <= 0 || area.logical.height <= 0) {
+      area.logical.width = area.width;
+      area.logical.height = area.height;
+    }
+    areas.push_back(area);
+  }
+  return areas;
+}
+
+std::optional<StreamPoint> ToStream(const std::vector<StreamArea>& areas, double x, double y) {
+  std::optional<StreamPoint> best;
+  double bestDistance = std::numeric_limits<double>::infinity();
+  for (std::size_t i = 0; i < areas.size(); ++i) {
+    const Rect& r = areas[i].logical;
+    if (r.width <= 0 || r.height <= 0 || areas[i].width <= 0 || areas[i].height <= 0) continue;
+    // The last pixel of an area is width - 1: a point beyond it lands on the edge.
+    const double cx = Clamp(x, r.x, r.x + r.width - 1), cy = Clamp(y, r.y, r.y + r.height - 1);
+    const double distance = std::hypot(cx - x, cy - y);
+    if (distance >= bestDistance) continue;
+    bestDistance = distance;
+    best = StreamPoint{i, (cx - r.x) * areas[i].width / r.width, (cy - r.y) * areas[i].height / r.height};
+  }
+  return best;
+}
+
+std::pair<int, int> ToDesktop(const StreamArea& area, double x, double y) {
+  const Rect& r = area.logical;
+  const double dx = area.width > 0 ? x * r.width / area.width : x;
+  const double dy = area.height > 0 ? y * r.height / area.height : y;
+  // The desktop pixel the point lies in; the small bias keeps 199.9999... from falling short.
+  return {static_cast<int>(std::floor(r.x + dx + 1e-6)), static_cast<int>(std::floor(r.y + dy + 1e-6))};
+}
+
+}  // namespace platform::wayland

@@ -1,0 +1,49 @@
+// Which part of the desktop each ScreenCast stream shows, and how a point of the desktop (the
+// logical coordinates GDK gives monitors) maps to a stream's own pixels and back. GNOME gives each
+// stream its `position` and `size`; KDE 5.27 gives only a physical `size` (2560x2048 for a
+// 1280x1024 output at scale 2), so there a stream is matched to the monitor of that physical size.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace platform::wayland {
+
+struct Rect {
+  int x, y, width, height;
+};
+
+struct Monitor {
+  Rect logical;
+  int scale;  // physical pixels per logical one
+};
+
+struct StreamInfo {
+  std::uint32_t node;
+  std::optional<std::pair<int, int>> position;
+  std::optional<std::pair<int, int>> size;
+};
+
+struct StreamArea {
+  std::uint32_t node;
+  Rect logical;           // where the stream lies on the desktop
+  int width, height;      // the stream's own pixels
+};
+
+// One area per stream, in the streams' order.
+std::vector<StreamArea> MapStreams(const std::vector<StreamInfo>& streams, const std::vector<Monitor>& monitors);
+
+struct StreamPoint {
+  std::size_t stream;
+  double x, y;
+};
+
+// The stream whose area holds the desktop point, and the point in its pixels. A point beside
+// every area goes to the nearest one, at its edge. Nothing without any area.
+std::optional<StreamPoint> ToStream(const std::vector<StreamArea>& areas, double x, double y);
+
+// A point of a stream back on the desktop: the desktop pixel it lies in.
+std::pair<int, int> ToDesktop(const StreamArea& area, double x, double y);
+
+}  // namespace platform::wayland
