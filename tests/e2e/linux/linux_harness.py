@@ -80,6 +80,10 @@ def open_session(name, **options):
     if kind == "x11":
         return NativeSession(name).start()
     from wayland_session import WaylandSession
+    for option in ("outputs", "scale"):
+        value = os.environ.get(f"TAPWING_E2E_{option.upper()}")
+        if value:
+            options.setdefault(option, int(value))
     return WaylandSession(name, kind, **options).start()
 
 

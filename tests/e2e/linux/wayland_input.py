@@ -42,8 +42,21 @@ class WaylandInput:
         self.driver.move(x, y)
 
     def move(self, x, y):
+        """Moves the pointer and waits until the click target saw it there. mutter sometimes
+        holds a motion back (seen: a point part-way there) until more input comes; a nudge
+        and the move again bring it through."""
         self.driver.move(x, y)
-        wait_for(lambda: self.pointer() == (x, y), 5, f"the pointer at {(x, y)}")
+        tries = iter(range(1000))
+
+        def arrived():
+            if self.pointer() == (x, y):
+                return True
+            if next(tries) % 10 == 9:
+                self.driver.move(x + 1, y)
+                self.driver.move(x, y)
+            return False
+
+        wait_for(arrived, 5, f"the pointer at {(x, y)}")
 
     def click(self, x, y, button=1, repeat=1, delay_ms=80):
         self.move(x, y)

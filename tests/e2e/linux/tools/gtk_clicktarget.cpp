@@ -4,7 +4,7 @@
 // with x, y in desktop logical coordinates (the monitor's logical origin plus the
 // surface-local position): Wayland gives a client no global positions, but GDK knows where
 // each output lies. Comment lines, which the harness's click reader skips:
-//   "# ready pid=<n> windows=<n>"  once every window is mapped
+//   "# ready pid=<n> windows=<n>"  once every window covers its monitor
 //   "# double <x> <y>"             GTK's double-click event (the two presses are logged too)
 //   "# key <name>"                 a key press while a target window has the keyboard focus
 // The latest pointer position goes to LOGFILE.pointer ("x y"), replaced whole at each motion,
@@ -29,7 +29,7 @@ namespace {
 
 int g_log_fd = -1;
 std::string g_pointer_path;
-int g_unmapped = 0;
+int g_unmapped = 0;  // windows not yet covering their monitor
 int g_windows = 0;
 guint32 g_discrete_time = 0;  // a wheel notch arrives as a discrete and a smooth event
 
@@ -123,11 +123,17 @@ gboolean OnKey(GtkWidget*, GdkEventKey* e, gpointer) {
   return TRUE;
 }
 
-gboolean OnMapped(GtkWidget*, GdkEvent*, gpointer) {
-  if (--g_unmapped == 0) {
-    char line[64];
-    std::snprintf(line, sizeof line, "# ready pid=%ld windows=%d\n", static_cast<long>(getpid()), g_windows);
-    WriteLine(line);
+// Ready once every window is full-screen or maximized: before that its surface is not at the
+// monitor's origin (GTK's shadow margins, the compositor's placement), and positions are off.
+gboolean OnState(GtkWidget* w, GdkEventWindowState* e, gpointer) {
+  const auto covering = GDK_WINDOW_STATE_FULLSCREEN | GDK_WINDOW_STATE_MAXIMIZED;
+  if ((e->new_window_state & covering) && !g_object_get_data(G_OBJECT(w), "covering")) {
+    g_object_set_data(G_OBJECT(w), "covering", w);
+    if (--g_unmapped == 0) {
+      char line[64];
+      std::snprintf(line, sizeof line, "# ready pid=%ld windows=%d\n", static_cast<long>(getpid()), g_windows);
+      WriteLine(line);
+    }
   }
   return FALSE;
 }
@@ -148,7 +154,7 @@ void AddWindow(GdkDisplay* display, int index, bool maximize) {
   g_signal_connect(w, "scroll-event", G_CALLBACK(OnScroll), nullptr);
   g_signal_connect(w, "motion-notify-event", G_CALLBACK(OnMotion), nullptr);
   g_signal_connect(w, "key-press-event", G_CALLBACK(OnKey), nullptr);
-  g_signal_connect(w, "map-event", G_CALLBACK(OnMapped), nullptr);
+  g_signal_connect(w, "window-state-event", G_CALLBACK(OnState), nullptr);
   g_signal_connect(w, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
   GdkRectangle geo{};
   gdk_monitor_get_geometry(gdk_display_get_monitor(display, index), &geo);
