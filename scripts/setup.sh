@@ -12,6 +12,13 @@ packages=(
   at-spi2-core python3-pyatspi dbus dbus-x11 dpkg-dev lintian appstream
   xvfb xdotool libxtst6 x11-utils imagemagick icoutils fonts-wqy-microhei
   locales zip file procps python3 fonts-dejavu-core fonts-wine
+  # Wayland sessions of the native e2e tests: KDE and GNOME compositors with their portals,
+  # PipeWire for the screen casts, and what the Wayland test tools are built from. Not the wlr
+  # portal backend: beside it xdg-desktop-portal 1.16 picks it over the KDE/GNOME ones.
+  kwin-wayland xdg-desktop-portal-kde qtwayland5
+  mutter pipewire wireplumber xdg-desktop-portal xdg-desktop-portal-gnome
+  libwayland-dev wayland-protocols plasma-wayland-protocols
+  python3-gi gir1.2-glib-2.0 gir1.2-atspi-2.0
 )
 
 missing() {

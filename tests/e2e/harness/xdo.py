@@ -66,6 +66,10 @@ class X:
         if self.pointer() != (x, y):
             self.xdotool("mousemove", "--sync", x, y)
 
+    def warp(self, x, y):
+        """Moves the pointer without waiting for it (a run's tick may move it back at once)."""
+        self.xdotool("mousemove", x, y)
+
     def click(self, x, y, button=1, repeat=1, delay_ms=80):
         self.move(x, y)
         self.xdotool("click", "--repeat", repeat, "--delay", delay_ms, button)

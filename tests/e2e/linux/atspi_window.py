@@ -40,11 +40,13 @@ class Tapwing:
         self.session.forget(self)
 
     def wait_shown(self, timeout=20):
-        """Waits for this process's visible X window named "Tapwing" and for the same window
-        in AT-SPI; another copy's window does not count."""
+        """Waits for this process's visible X window named "Tapwing" (on X11) and for the same
+        window in AT-SPI; another copy's window does not count."""
         def shown():
             if self.proc.poll() is not None:
                 raise AssertionError(f"tapwing exited with code {self.proc.returncode} before showing its window")
+            if self.session.x is None:  # Wayland: no window ids, AT-SPI alone tells
+                return self.window().getState().contains(pyatspi.STATE_SHOWING)
             try:
                 out = self.session.x.xdotool("search", "--onlyvisible", "--pid", self.pid, "--name", "^Tapwing$")
             except XError:  # xdotool search fails while nothing matches
@@ -105,7 +107,7 @@ class Tapwing:
 
     def focus_field(self, name):
         """Gives the window the X focus and, inside it, a coordinate field the focus."""
-        self.session.x.focus(self.xid)
+        self.session.focus(self)
         self.control(TEXT, name).queryComponent().grabFocus()
         wait_for(lambda: self.control(TEXT, name).getState().contains(pyatspi.STATE_FOCUSED), 5,
                  f"{name} focused")

@@ -68,9 +68,33 @@ def _comm(pid):
         return None
 
 
+SESSION_KINDS = ("x11", "kwin", "mutter")
+
+
+def open_session(name, **options):
+    """Starts the session kind TAPWING_E2E_SESSION names (x11 when unset): how one suite runs
+    on every display server. options go to the Wayland kinds (outputs, scale)."""
+    kind = os.environ.get("TAPWING_E2E_SESSION", "x11")
+    if kind not in SESSION_KINDS:
+        raise ValueError(f"TAPWING_E2E_SESSION={kind!r}: one of {', '.join(SESSION_KINDS)}")
+    if kind == "x11":
+        return NativeSession(name).start()
+    from wayland_session import WaylandSession
+    for option in ("outputs", "scale"):
+        value = os.environ.get(f"TAPWING_E2E_{option.upper()}")
+        if value:
+            options.setdefault(option, int(value))
+    return WaylandSession(name, kind, **options).start()
+
+
 class NativeSession(Session):
     """Xvfb (without XTEST if asked), a dbus-run-session of its own, the click target, and
-    tapwing processes started in that environment."""
+    tapwing processes started in that environment. The Wayland kinds (wayland_session.py)
+    keep its API: input (xdotool's calls), focus(), hold_hotkey(), the click log; x is the X
+    display, None there."""
+
+    kind = "x11"
+    global_hotkeys = True  # XInput2 hears the keys whatever has the focus
 
     def __init__(self, name, xtest=True):
         super().__init__(name)
@@ -94,7 +118,7 @@ class NativeSession(Session):
             for off_switch in ("NO_AT_BRIDGE", "GTK_A11Y"):  # accessibility is how the tests look
                 self.env.pop(off_switch, None)
             self._start_bus()
-            self.x = X(self.display, self.env)
+            self.x = self.input = X(self.display, self.env)
             if self.with_click_target:
                 self._start_clicktarget()
         except BaseException:
@@ -166,6 +190,13 @@ class NativeSession(Session):
 
     def copy_program(self, name="program-copy", without=()):
         return super().copy_program(name, without, source=PROGRAM_DIR) / TAPWING.name
+
+    def focus(self, app=None):
+        """Gives app's window (the click target's without one) the keyboard focus."""
+        self.x.focus(app.xid if app else self.clicktarget_xid)
+
+    def has_focus(self, app=None):
+        return self.x.focused_window() == (app.xid if app else self.clicktarget_xid)
 
     def hold_hotkey(self, key, took_effect, app=None):
         """press_hotkey, with the key sent to app's window when the server has no XTEST."""

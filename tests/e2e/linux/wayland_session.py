@@ -1,0 +1,278 @@
+"""Wayland kinds of NativeSession: a headless KWin or mutter of the test's own, with PipeWire
+(the portals' screen casts), the GTK click target and the compositor's test input.
+
+Everything is private to the session: runtime dir (0700), XDG config/data/cache/state dirs,
+D-Bus session, Wayland socket name. The environment is complete before dbus-run-session
+starts, since the portals it activates inherit the bus's environment. Each compositor gets
+settings that keep the click target below tapwing and centre new windows, as tapwing centres
+itself on X11.
+"""
+
+import itertools
+import os
+import shutil
+import subprocess
+import time
+
+import linux_harness as lh
+from harness import config, wait_for
+from harness.session import _kill
+from wayland_input import KEYCODES, KWinFakeInput, MutterRemoteDesktop, WaylandInput
+
+GTK_CLICKTARGET = lh.TOOLS_DIR / "gtk_clicktarget"
+FAKE_INPUT = lh.TOOLS_DIR / "kwin_fake_input"
+
+KWIN_ENV = dict(XDG_CURRENT_DESKTOP="KDE", KDE_FULL_SESSION="true", KDE_SESSION_VERSION="5",
+                KWIN_COMPOSE="Q", KWIN_WAYLAND_NO_PERMISSION_CHECKS="1")  # the last opens fake input
+MUTTER_ENV = dict(XDG_CURRENT_DESKTOP="GNOME", GSETTINGS_BACKEND="keyfile")
+
+KWIN_CONFIG = {
+    "kwinrc": "[Windows]\nPlacement=Centered\nFocusStealingPreventionLevel=0\n",
+    # A focused full-screen window would otherwise rise above tapwing.
+    "kwinrulesrc": ("[General]\ncount=1\nrules=1\n\n[1]\nDescription=click target below\n"
+                    "title=Tapwing click target\ntitlematch=1\nbelow=true\nbelowrule=2\n"),
+}
+MUTTER_CONFIG = {
+    "glib-2.0/settings/keyfile": ("[org/gnome/mutter]\ncenter-new-windows=true\n\n"
+                                  "[org/gnome/desktop/wm/preferences]\nraise-on-click=false\n"),
+}
+
+
+def _gdbus(env, *args, timeout=10):
+    done = subprocess.run(["gdbus", "call", "--session", *map(str, args)], env=env, capture_output=True,
+                          text=True, timeout=timeout)
+    if done.returncode:
+        raise RuntimeError(f"gdbus {' '.join(map(str, args))}: {done.stderr.strip()}")
+    return done.stdout.strip()
+
+
+class WaylandSession(lh.NativeSession):
+    """kind "kwin" or "mutter"; outputs and scale as the compositor's virtual outputs have them
+    (mutter: one output, scale 1)."""
+
+    global_hotkeys = property(lambda self: self.kind == "kwin")  # mutter 43 has no GlobalShortcuts
+
+    def __init__(self, name, kind, outputs=1, scale=1):
+        super().__init__(name)
+        if kind not in ("kwin", "mutter"):
+            raise ValueError(f"unknown session kind {kind!r}")
+        self.kind, self.outputs, self.scale = kind, outputs, scale
+        self.socket = f"tapwing-{name}-{os.getpid()}"
+        self.pointer_file = self.click_log.with_name(self.click_log.name + ".pointer")
+        self.input = None
+        self._procs = {}  # compositor, pipewire, wireplumber: what stop() ends, in reverse
+
+    def start(self):
+        lh.require_tapwing()
+        for tool in (GTK_CLICKTARGET,) + ((FAKE_INPUT,) if self.kind == "kwin" else ()):
+            if not tool.exists():
+                raise lh.unittest.SkipTest(f"{tool} is not built ({lh.BUILD_HINT})")
+        shutil.rmtree(self.dir, ignore_errors=True)
+        self.dir.mkdir(parents=True)
+        shutil.rmtree(self.artifacts, ignore_errors=True)
+        self.artifacts.mkdir(parents=True)
+        lh.Session.current = self
+        try:
+            self.env = self._environment()
+            self._start_bus()
+            self._start_compositor()
+            self._spawn("pipewire", ["pipewire"])
+            self._spawn("wireplumber", ["wireplumber"])
+            self._start_clicktarget()
+            self._start_input()
+        except BaseException:
+            self.stop()
+            raise
+        os.environ.update(DBUS_SESSION_BUS_ADDRESS=self.env["DBUS_SESSION_BUS_ADDRESS"])
+        os.environ.pop("DISPLAY", None)
+        return self
+
+    def stop(self, keep=False):
+        for app in list(self._apps):
+            app.kill()
+        if self.input:
+            self.input.driver.close()
+        _kill(self._clicktarget)
+        for proc in reversed(list(self._procs.values())):
+            _kill(proc)
+        self._procs.clear()
+        super().stop(keep)
+
+    # ---- Start-up ----------------------------------------------------------------------
+
+    def _environment(self):
+        dirs = {var: self.dir / sub for var, sub in (("XDG_RUNTIME_DIR", "run"), ("XDG_CONFIG_HOME", "config"),
+                                                    ("XDG_DATA_HOME", "data"), ("XDG_CACHE_HOME", "cache"),
+                                                    ("XDG_STATE_HOME", "state"))}
+        for path in dirs.values():
+            path.mkdir(mode=0o700)
+        for name, text in (KWIN_CONFIG if self.kind == "kwin" else MUTTER_CONFIG).items():
+            (dirs["XDG_CONFIG_HOME"] / name).parent.mkdir(parents=True, exist_ok=True)
+            (dirs["XDG_CONFIG_HOME"] / name).write_text(text)
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "NO_AT_BRIDGE", "GTK_A11Y", "QT_QPA_PLATFORM",
+                            "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY")}
+        env.update({k: str(v) for k, v in dirs.items()})
+        env.update(KWIN_ENV if self.kind == "kwin" else MUTTER_ENV)
+        env.update(XDG_SESSION_TYPE="wayland", WAYLAND_DISPLAY=self.socket, GDK_BACKEND="wayland",
+                   LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        return env
+
+    def _spawn(self, what, args, env=None):
+        proc = subprocess.Popen(args, env=env or self.env, cwd=str(self.dir), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=self._log(what))
+        self._record(proc.pid, what)
+        self._procs[what] = proc
+        return proc
+
+    def _start_compositor(self):
+        w, h = config.SCREEN
+        if self.kind == "kwin":
+            # A copy without the file capability the container may not grant; the Qt platform
+            # plugin is chosen by the name, which must end in kwin_wayland.
+            program = self.dir / "kwin_wayland"
+            shutil.copyfile("/usr/bin/kwin_wayland", program)
+            program.chmod(0o755)
+            env = {k: v for k, v in self.env.items() if k not in ("WAYLAND_DISPLAY", "GDK_BACKEND")}
+            self._spawn("kwin_wayland", [str(program), "--virtual", "--width", str(w), "--height", str(h),
+                                         "--output-count", str(self.outputs), "--scale", str(self.scale),
+                                         "--no-lockscreen", "--socket", self.socket], env)
+        else:
+            monitors = [arg for _ in range(self.outputs) for arg in ("--virtual-monitor", f"{w}x{h}")]
+            self._spawn("mutter", ["mutter", "--headless", "--wayland", "--no-x11", "--wayland-display",
+                                   self.socket, *monitors])
+        socket = self.dir / "run" / self.socket
+        compositor = list(self._procs.values())[-1]
+
+        def up():
+            if compositor.poll() is not None:
+                raise AssertionError(f"{self.kind} exited with code {compositor.returncode}; see its log")
+            return socket.exists()
+
+        wait_for(up, 15, f"{self.kind}'s Wayland socket")
+
+    def _start_clicktarget(self):
+        self.click_log.touch()
+        args = [str(GTK_CLICKTARGET), str(self.click_log)] + (["--maximize"] if self.kind == "mutter" else [])
+        self._clicktarget = subprocess.Popen(args, env=self.env, stdout=subprocess.DEVNULL,
+                                             stderr=self._log("clicktarget"))
+        self._record(self._clicktarget.pid, "gtk_clicktarget")
+        wait_for(lambda: "# ready" in self.click_log.read_text(), 15, "the click target to show")
+
+    def _start_input(self):
+        if self.kind == "kwin":
+            driver = KWinFakeInput(FAKE_INPUT, self.env, self._log("fake_input"), self._record)
+        else:
+            driver = MutterRemoteDesktop(self.env["DBUS_SESSION_BUS_ADDRESS"])
+        self.input = WaylandInput(driver, self.pointer_file)
+        # mutter drops the first pointer event after a client maps, and a move to where the
+        # pointer already is reports nothing: alternate between two points until one is seen.
+        points = itertools.cycle([(640, 512), (641, 512)])
+
+        def seen():
+            point = next(points)
+            driver.move(*point)
+            return self._pointer_is(point)
+
+        wait_for(seen, 10, "the click target to see the pointer", interval=0.1)
+
+    def _pointer_is(self, point):
+        try:
+            return self.input.pointer() == point
+        except (OSError, ValueError):
+            return False
+
+    # ---- What the tests use ------------------------------------------------------------
+
+    @property
+    def clicktarget_pid(self):
+        return self._clicktarget.pid
+
+    def focus(self, app=None):
+        """Gives app's window (the click target's without one) the keyboard focus; waits until
+        AT-SPI shows it active."""
+        pid = app.pid if app else self.clicktarget_pid
+        if self.active_pid() == pid:
+            return
+        if self.kind == "kwin":
+            script = self.dir / "focus.js"
+            script.write_text("for (const w of workspace.clientList())\n"
+                              f"  if (w.pid === {pid}) workspace.activeClient = w;\n")
+            name = f"focus{time.monotonic_ns()}"
+            _gdbus(self.env, "--dest", "org.kde.KWin", "--object-path", "/Scripting",
+                   "--method", "org.kde.kwin.Scripting.loadScript", script, name)
+            _gdbus(self.env, "--dest", "org.kde.KWin", "--object-path", "/Scripting",
+                   "--method", "org.kde.kwin.Scripting.start")
+            wait_for(lambda: self.active_pid() == pid, 5, f"the window of PID {pid} active")
+            _gdbus(self.env, "--dest", "org.kde.KWin", "--object-path", "/Scripting",
+                   "--method", "org.kde.kwin.Scripting.unloadScript", name)
+        else:
+            # Plain mutter has no window API; its own Alt+Tab activates the next window.
+            def switched():
+                if self.active_pid() == pid:
+                    return True
+                self.input.key("alt+Tab")
+                return self.active_pid() == pid
+            wait_for(switched, 5, f"the window of PID {pid} active", interval=0.2)
+
+    def has_focus(self, app=None):
+        return self.active_pid() == (app.pid if app else self.clicktarget_pid)
+
+    def active_pid(self):
+        """The PID of the application whose window AT-SPI shows active, or None."""
+        import pyatspi
+
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is None:
+                continue
+            app.clearCache()
+            for window in app:
+                if window is not None and window.getState().contains(pyatspi.STATE_ACTIVE):
+                    return app.get_process_id()
+        return None
+
+    def hold_hotkey(self, key, took_effect, app=None):
+        """press_hotkey; where the desktop has no global shortcuts, the hotkeys work only in
+        tapwing's window, so that gets the focus first."""
+        if app and not self.global_hotkeys and self.active_pid() != app.pid:
+            self.focus(app)
+        return self.press_hotkey(key, took_effect)
+
+    def restart_pipewire(self):
+        """Ends PipeWire and starts it again: how a test closes a portal session from outside
+        (mutter then ends its screen casts, and the portal says Closed)."""
+        for what in ("wireplumber", "pipewire"):
+            _kill(self._procs.pop(what))
+        self._spawn("pipewire", ["pipewire"])
+        self._spawn("wireplumber", ["wireplumber"])
+
+    def screenshot(self, name, crop=None):
+        return None  # no screenshot API without a desktop shell; failures are read from the logs
+
+
+def portal_dialog(allow=True, interact=True, timeout=15):
+    """Answers GNOME's "Remote desktop" portal dialog through AT-SPI: tick "Allow remote
+    interaction" (interact) and press Share, or press Cancel. Returns once pressed."""
+    import pyatspi
+    from atspi_window import descendants
+
+    def dialog_button():
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is None or "portal" not in (app.name or ""):
+                continue
+            app.clearCache()
+            objs = list(descendants(app))
+            buttons = {o.name.replace("_", ""): o for o in objs if o.getRole() == pyatspi.ROLE_PUSH_BUTTON}
+            wanted = buttons.get("Share" if allow else "Cancel")
+            if wanted:
+                return objs, wanted
+        return None
+
+    objs, button = wait_for(dialog_button, timeout, "the portal's dialog")
+    if allow and interact:
+        tick = next(o for o in objs if o.getRole() in (pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_TOGGLE_BUTTON)
+                    and "remote interaction" in o.name.lower())
+        if not tick.getState().contains(pyatspi.STATE_CHECKED):
+            tick.queryAction().doAction(0)
+            wait_for(lambda: tick.getState().contains(pyatspi.STATE_CHECKED), 5, "the tick")
+    button.queryAction().doAction(0)
