@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform::wayland {
+
+// Follows the pointer through the cursor metadata of ScreenCast streams: the compositor sends
+// the pointer's position with each buffer, so no frame is read or decoded. Runs on the GLib
+// main loop of the thread that creates it (the thread-default main context); every callback
+// comes from that loop, never from inside PipeWire, so a callback may destroy the object.
+class CursorStreams {
+ public:
+  // Position in the stream's own pixels (stream-local), reported only when it changes.
+  using Moved = std::function<void(std::size_t stream, int x, int y)>;
+  // The pointer left that stream (or was hidden), when the metadata says so.
+  using Left = std::function<void(std::size_t stream)>;
+  // The PipeWire connection broke or a stream ended; nothing more follows.
+  using Failed = std::function<void(const std::string& reason)>;
+
+  // Takes ownership of `fd` (a PipeWire remote from OpenPipeWireRemote; -1 for the default
+  // PipeWire socket). Each node id becomes one stream, index = position in `nodes`. A failure
+  // to connect is reported through `failed` too, from the loop.
+  CursorStreams(int fd, const std::vector<std::uint32_t>& nodes, Moved moved, Left left,
+                Failed failed);
+  ~CursorStreams();  // disconnects everything
+
+  CursorStreams(const CursorStreams&) = delete;
+  CursorStreams& operator=(const CursorStreams&) = delete;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace platform::wayland
