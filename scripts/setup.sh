@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine32:i386 wine64
-  libgtk-3-dev libx11-dev libxi-dev libxtst-dev
+  libgtk-3-dev libx11-dev libxi-dev libxtst-dev libpipewire-0.3-dev
   at-spi2-core python3-pyatspi dbus dbus-x11 dpkg-dev lintian appstream
   xvfb xdotool libxtst6 x11-utils imagemagick icoutils fonts-wqy-microhei
   locales zip file procps python3 fonts-dejavu-core fonts-wine

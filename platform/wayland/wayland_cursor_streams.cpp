@@ -21,6 +21,10 @@ constexpr int CursorMetaSize(int w, int h) {
   return static_cast<int>(sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap)) + w * h * 4;
 }
 
+// Frames per second asked of the producer: at most this many positions while the pointer
+// moves, each one up to 1/kMaxFramerate s old; a move after a pause is sent at once.
+constexpr int kMaxFramerate = 10;
+
 struct Event {
   enum Kind { kMoved, kLeft, kFailed } kind;
   std::size_t stream = 0;
@@ -130,9 +134,7 @@ struct CursorStreams::Impl {
 
   static gboolean OnLoopReady(gint, GIOCondition, gpointer data) {
     auto* self = static_cast<Impl*>(data);
-    pw_loop_enter(self->loop);
     pw_loop_iterate(self->loop, 0);
-    pw_loop_leave(self->loop);
     self->Deliver();  // may destroy self: touch nothing after it
     return G_SOURCE_CONTINUE;
   }
@@ -230,6 +232,9 @@ CursorStreams::CursorStreams(int fd, const std::vector<std::uint32_t>& nodes, Mo
     return;
   }
 
+  // Entered for our whole life, not just while iterating: a loop that no thread has entered
+  // runs what libpipewire's data thread hands it (the streams' process calls) right away on
+  // that thread, instead of queueing it for ours.
   pw_loop_enter(d.loop);
   d.core = fd >= 0 ? pw_context_connect_fd(d.context, fd, nullptr, 0)
                    : pw_context_connect(d.context, nullptr, 0);
@@ -237,11 +242,20 @@ CursorStreams::CursorStreams(int fd, const std::vector<std::uint32_t>& nodes, Mo
     d.Fail("cannot connect to PipeWire");
   } else {
     pw_core_add_listener(d.core, &d.core_listener, &kCoreEvents, &d);
-    // Any raw video will do: the frames are never looked at, so the producer keeps its own.
-    uint8_t buffer[256];
+    // Any raw video will do: the frames are never looked at, so the producer keeps its own
+    // format, size and memory. Only the rate is ours: a producer may draw a whole frame for
+    // each pointer move (mutter 43 does), so a low cap keeps a moving pointer cheap.
+    const spa_fraction rate = SPA_FRACTION(kMaxFramerate, 1);
+    uint8_t buffer[512];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-    const spa_pod* params[1];
+    const spa_pod* params[2];
     params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat,
+        SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
+        SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
+        SPA_FORMAT_VIDEO_maxFramerate, SPA_POD_Fraction(&rate)));
+    // A producer that cannot go that slow streams at its own rate.
+    params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat,
         SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
         SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw)));
@@ -263,12 +277,11 @@ CursorStreams::CursorStreams(int fd, const std::vector<std::uint32_t>& nodes, Mo
           s->stream, PW_DIRECTION_INPUT, nodes[i],
           static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT |
                                        PW_STREAM_FLAG_DONT_RECONNECT),
-          params, 1);
+          params, 2);
       if (res < 0) d.Fail("cannot connect stream " + std::to_string(i));
       d.streams.push_back(std::move(s));
     }
   }
-  pw_loop_leave(d.loop);
 
   d.watch = g_unix_fd_source_new(pw_loop_get_fd(d.loop), G_IO_IN);
   g_source_set_callback(d.watch, G_SOURCE_FUNC(&Impl::OnLoopReady), &d, nullptr);
@@ -284,7 +297,6 @@ CursorStreams::~CursorStreams() {
     g_source_destroy(d.idle);
     g_source_unref(d.idle);
   }
-  if (d.loop) pw_loop_enter(d.loop);
   for (auto& s : d.streams) {
     spa_hook_remove(&s->listener);
     pw_stream_destroy(s->stream);
@@ -293,8 +305,10 @@ CursorStreams::~CursorStreams() {
     spa_hook_remove(&d.core_listener);
     pw_core_disconnect(d.core);
   }
-  if (d.loop) pw_loop_leave(d.loop);
-  if (d.context) pw_context_destroy(d.context);
+  if (d.context) {
+    pw_loop_leave(d.loop);
+    pw_context_destroy(d.context);
+  }
   if (d.loop) pw_loop_destroy(d.loop);
 }
 
