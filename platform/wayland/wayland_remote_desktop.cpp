@@ -3,6 +3,8 @@
 #include <gdk/gdk.h>
 #include <glib/gstdio.h>
 
+#include <cstring>
+
 #include "platform/wayland/wayland_cursor_streams.h"
 
 namespace platform::wayland {
@@ -11,6 +13,7 @@ namespace {
 constexpr const char* kRemoteDesktop = "org.freedesktop.portal.RemoteDesktop";
 constexpr const char* kScreenCast = "org.freedesktop.portal.ScreenCast";
 constexpr const char* kSession = "org.freedesktop.portal.Session";
+constexpr const char* kMove = "NotifyPointerMotionAbsolute";
 
 constexpr std::uint32_t kPointer = 2;        // device types
 constexpr std::uint32_t kMonitor = 1;        // source types
@@ -216,9 +219,8 @@ void RemoteDesktop::Move(double x, double y) {
   const auto target = ToStream(areas_, x, y);
   if (!target) return;
   DropUnsentTicks();
-  Send("NotifyPointerMotionAbsolute",
-       g_variant_new("(o@a{sv}udd)", session_.c_str(), Options({}), areas_[target->stream].node, target->x, target->y),
-       true);
+  Send(kMove,
+       g_variant_new("(o@a{sv}udd)", session_.c_str(), Options({}), areas_[target->stream].node, target->x, target->y));
   if (!cursor_) pointer_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
 }
 
@@ -226,45 +228,44 @@ void RemoteDesktop::Click(int button, int times) {
   if (state_ != State::Ready) return;
   for (int i = 0; i < times; ++i) {
     for (std::uint32_t pressed : {1u, 0u})
-      Send("NotifyPointerButton", g_variant_new("(o@a{sv}iu)", session_.c_str(), Options({}), button, pressed), false);
+      Send("NotifyPointerButton", g_variant_new("(o@a{sv}iu)", session_.c_str(), Options({}), button, pressed));
   }
 }
 
 void RemoteDesktop::Scroll(int steps) {
   if (state_ != State::Ready) return;
-  Send("NotifyPointerAxisDiscrete", g_variant_new("(o@a{sv}ui)", session_.c_str(), Options({}), 0u, steps), false);
+  Send("NotifyPointerAxisDiscrete", g_variant_new("(o@a{sv}ui)", session_.c_str(), Options({}), 0u, steps));
 }
 
 // A tick whose move has not gone out yet is dropped whole when the next one comes.
 void RemoteDesktop::DropUnsentTicks() {
   for (auto call = queue_.begin(); call != queue_.end(); ++call) {
-    if (!call->barrier) continue;
+    if (std::strcmp(call->method, kMove) != 0) continue;
     for (auto dropped = call; dropped != queue_.end(); ++dropped) g_variant_unref(g_variant_ref_sink(dropped->args));
     queue_.erase(call, queue_.end());
     return;
   }
 }
 
-void RemoteDesktop::Send(const char* method, GVariant* args, bool barrier) {
-  queue_.push_back({method, args, barrier});
+void RemoteDesktop::Send(const char* method, GVariant* args) {
+  queue_.push_back({method, args});
   Pump();
 }
 
+// One call at a time: the portal may hand calls in flight together to its backend in any order.
 void RemoteDesktop::Pump() {
-  while (!waiting_ && !queue_.empty()) {
-    const Call call = queue_.front();
-    queue_.pop_front();
-    waiting_ = call.barrier;
-    const unsigned generation = generation_;
-    portal_.Call(kRemoteDesktop, call.method, call.args,
-                 [this, generation, barrier = call.barrier](const std::string& error, GVariant*, GUnixFDList*) {
-                   if (generation != generation_) return;
-                   if (!error.empty()) return Fail(kCallFailed, "远程桌面调用失败: " + error);
-                   if (!barrier) return;
-                   waiting_ = false;
-                   Pump();
-                 });
-  }
+  if (waiting_ || queue_.empty()) return;
+  const Call call = queue_.front();
+  queue_.pop_front();
+  waiting_ = true;
+  const unsigned generation = generation_;
+  portal_.Call(kRemoteDesktop, call.method, call.args,
+               [this, generation](const std::string& error, GVariant*, GUnixFDList*) {
+                 if (generation != generation_) return;
+                 if (!error.empty()) return Fail(kCallFailed, "远程桌面调用失败: " + error);
+                 waiting_ = false;
+                 Pump();
+               });
 }
 
 void RemoteDesktop::End() {

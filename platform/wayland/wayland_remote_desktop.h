@@ -6,9 +6,10 @@
 // Implemented: asking (once at a time, never blocking the loop), moves on the stream whose area
 // holds the point, buttons, wheel steps, the pointer's last known position; a denied request, a
 // session the desktop closes and a failed call all end the session and say why, once.
-// Every move is answered before the button after it goes out: the compositor may otherwise take
-// the button first, at the old position. While the compositor is slower than the run, a tick
-// not yet sent gives way to the next one, so the calls never pile up.
+// Each call is answered before the next goes out: the portal may pass calls in flight together
+// to its backend in any order, a button before its move or a release before its press. While
+// the compositor is slower than the run, a tick not yet sent gives way to the next one, so the
+// calls never pile up.
 #pragma once
 
 #include <cstdint>
@@ -53,7 +54,6 @@ class RemoteDesktop {
   struct Call {
     const char* method;
     GVariant* args;  // floating until sent
-    bool barrier;    // nothing goes out after it before its reply
   };
 
   void Fail(std::int64_t code, const std::string& reason);
@@ -65,7 +65,7 @@ class RemoteDesktop {
   void Start();
   void Started(GVariant* results);
   void OpenCursorStreams();
-  void Send(const char* method, GVariant* args, bool barrier);
+  void Send(const char* method, GVariant* args);
   void Pump();
   void DropUnsentTicks();
 

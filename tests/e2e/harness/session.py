@@ -289,8 +289,9 @@ class Session:
         missed (GetAsyncKeyState's "pressed since" bit is occasionally lost under Wine).
         window: send the key to that X window only (see X.hold). Returns the number of
         presses it took."""
+        keys = getattr(self, "input", None) or self.x  # a Wayland session has no X
         for attempt in range(1, attempts + 1):
-            self.x.hold(key, window=window)
+            keys.hold(key, window=window)
             try:
                 wait_for(took_effect, timeout, f"{key} to take effect")
                 return attempt
