@@ -116,6 +116,12 @@ apply_registry() {
   rm -f "$reg"
 }
 
+has_32bit_system() {
+  local windows=$1/drive_c/windows
+  [ -f "$windows/syswow64/kernel32.dll" ] &&
+    compgen -G "$windows/winsxs/manifests/x86_microsoft.windows.common-controls_*.manifest" >/dev/null
+}
+
 create() {
   local arch=$1 prefix=$2 locdir=$3 mode=${4:-unmanaged}
   [ ! -e "$prefix/system.reg" ] || die "$prefix already holds a prefix"
@@ -137,6 +143,12 @@ create() {
     exit 1
   fi
   rm -f "$log"
+  # Every 64-bit Windows holds the 32-bit system beside the 64-bit one, so a 64-bit prefix is a
+  # WoW64 one wherever Wine can make it (the host runs 32-bit programs): a 64-bit program that
+  # asks for a 32-bit assembly must fail here as it would there.
+  if [ "$arch" = win64 ] && [ "${runnable%% *}" = win32 ] && ! has_32bit_system "$prefix"; then
+    die "wineboot made $prefix without its 32-bit system (syswow64, x86 Common Controls)"
+  fi
   apply_registry "$arch" "$prefix" "$locdir" "$mode"
   [ -f "$prefix/system.reg" ] || die "wineboot left no registry in $prefix"
   # Debian's Wine 8 looks for its own fonts under "share/wine\../fonts" and misses them, so the

@@ -27,6 +27,15 @@ def wine_env(prefix, display=None, arch=None):
     return env
 
 
+def loader_env(env, arch):
+    """A prefix's environment with the Wine loader of build `arch` (WINEARCH left as the
+    prefix was made)."""
+    out = subprocess.run(["bash", str(config.ARCH_SCRIPT), "env", arch],
+                         check=True, capture_output=True, text=True).stdout
+    loader = next(line.split("=", 1)[1] for line in out.splitlines() if line.startswith("WINELOADER="))
+    return {**env, "WINELOADER": loader}
+
+
 def wine(env, *args):
     """A command line that runs a Windows program (or builtin tool) with the prefix's loader."""
     return [env["WINELOADER"], *map(str, args)]

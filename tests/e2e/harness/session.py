@@ -177,10 +177,13 @@ class Session:
 
     # ---- Programs ----------------------------------------------------------------------
 
-    def launch(self, exe, *args, cwd=None, name=None):
-        """Starts a Windows program in this session; returns its Popen (Unix PID = process)."""
+    def launch(self, exe, *args, cwd=None, name=None, arch=None):
+        """Starts a Windows program in this session; returns its Popen (Unix PID = process).
+        arch win32 starts a 32-bit program in a 64-bit prefix with the 32-bit loader: the
+        64-bit one would hand it to another process."""
         name = name or Path(exe).stem
-        proc = subprocess.Popen(prefix.wine(self.env, exe, *args), env=self.env,
+        env = prefix.loader_env(self.env, arch) if arch else self.env
+        proc = subprocess.Popen(prefix.wine(env, exe, *args), env=env,
                                 cwd=str(cwd or Path(exe).parent),
                                 stdout=self._log(name), stderr=subprocess.STDOUT)
         self._record(proc.pid, name)
@@ -219,26 +222,28 @@ class Session:
                 shutil.copy2(item, folder / item.name)
         return folder
 
-    def start_tapwing(self, *args, timeout=30, exe=None):
-        """Starts Tapwing.exe (the built one, or `exe`, say from copy_program) and waits
-        for its window."""
+    def start_tapwing(self, *args, timeout=30, exe=None, arch=None):
+        """Starts Tapwing.exe (the built one, or `exe`, say from copy_program, of build
+        `arch` if that is not the prefix's) and waits for its window."""
         from .tapwing import Tapwing  # window knowledge lives with the Tapwing helpers
 
         exe = Path(exe or config.TAPWING_EXE)
         if not exe.exists():
             raise unittest.SkipTest(f"{exe} is not built "
                                     f"(cmake --preset {config.ARCH} && cmake --build --preset {config.ARCH})")
-        app = Tapwing(self, self.launch(exe, *args, name="tapwing"))
+        app = Tapwing(self, self.launch(exe, *args, name="tapwing", arch=arch))
         self._apps.append(app)
         app.wait_shown(timeout)
         return app
 
     # ---- Registry ----------------------------------------------------------------------
 
-    def reg_query(self, key, value=None, timeout=30):
+    def reg_query(self, key, value=None, timeout=30, view=None):
         """The data of a registry value as text (value None: the key's default value), or
-        None while the key or value does not exist. Costs one short Wine process."""
-        args = prefix.wine(self.env, "reg", "query", key, *(["/ve"] if value is None else ["/v", value]))
+        None while the key or value does not exist. view 32 or 64 reads that registry view
+        of a 64-bit prefix. Costs one short Wine process."""
+        args = prefix.wine(self.env, "reg", "query", key, *(["/ve"] if value is None else ["/v", value]),
+                           *([f"/reg:{view}"] if view else []))
         done = subprocess.run(args, env=self.env, capture_output=True, timeout=timeout)
         if done.returncode != 0:
             return None
@@ -249,14 +254,15 @@ class Session:
                 return found.group(2).rstrip("\r")
         return None
 
-    def wait_component_registered(self, folder=None, timeout=20):
+    def wait_component_registered(self, folder=None, timeout=20, view=None):
         """Waits until korva.dll of `folder` (the built program folder by default) is the
-        registered server of the input component; returns the registered path.
+        registered server of the input component (in registry view 32 or 64, if given);
+        returns the registered path.
 
         Tapwing registers it at every start, before its window takes input; this confirms
         that it registered its own copy."""
         expected = config.windows_path(Path(folder or config.PROGRAM_DIR) / "korva.dll")
-        return wait_for(lambda: (self.reg_query(COMPONENT_SERVER_KEY) or "").lower() == expected.lower()
+        return wait_for(lambda: (self.reg_query(COMPONENT_SERVER_KEY, view=view) or "").lower() == expected.lower()
                         and expected, timeout, f"{expected} registered under {COMPONENT_SERVER_KEY}",
                         interval=0.1)
 
