@@ -29,8 +29,10 @@ InputError DeviceFailedWithCode(std::int64_t code, std::string_view device);
 class InputDevice {
  public:
   virtual ~InputDevice() = default;
-  // The pointer's position as decimal texts in the user's notation, ready for the fields.
-  virtual void ReadCursor(std::string& x, std::string& y) = 0;
+  // The pointer's position as decimal texts in the user's notation, ready for the fields. False,
+  // with nothing written, while the position is not known yet (a desktop that reports the
+  // pointer only once it moves).
+  virtual bool ReadCursor(std::string& x, std::string& y) = 0;
   virtual void MoveCursor(std::int32_t x, std::int32_t y) = 0;
   // Each at wherever the pointer is.
   virtual void ClickLeft() = 0;

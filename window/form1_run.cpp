@@ -60,7 +60,8 @@ void Form1::CaptureCursor() {
     EnsureDriver();
     capturedX.clear();
     capturedY.clear();
-    driver->ReadCursor(capturedX, capturedY);
+    // A desktop that has not reported the pointer yet leaves the fields as they are.
+    if (!driver->ReadCursor(capturedX, capturedY)) return;
   } catch (const platform::InputError& error) {
     ReportDriverFailure(error);
     return;

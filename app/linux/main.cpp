@@ -73,7 +73,6 @@ int main(int argc, char** argv) {
   platform::gtk::HotkeyLatches& keyboard = display->Hotkeys();
   try {
     Form1 form(window, system, keyboard);
-    display->Attach(GTK_WIDGET(window.Window()));
     // The poll's ticks only read the hotkeys: at rest it sleeps, and a press wakes it on its
     // own 10 ms grid, so a press is still read at the tick it would have been.
     auto& poll = dynamic_cast<platform::gtk::GridTimer&>(form.Timer1);
@@ -81,6 +80,8 @@ int main(int argc, char** argv) {
     keyboard.OnPress([&poll] { poll.Wake(); });
     form.Form_Load();
     if (system.Ended()) return 0;
+    // Only the one copy that runs asks the desktop for anything, before its window takes input.
+    display->Attach(GTK_WIDGET(window.Window()));
     window.Show();
     window.Run();
   } catch (const std::exception& failure) {

@@ -115,11 +115,13 @@ void InputDevice::Record(std::string call) {
   state_.calls.push_back(std::move(call));
 }
 
-void InputDevice::ReadCursor(std::string& x, std::string& y) {
+bool InputDevice::ReadCursor(std::string& x, std::string& y) {
   if (!x.empty() || !y.empty()) state_.calls.emplace_back("read into non-empty");
   Record("read");
+  if (!state_.cursorKnown) return false;
   x = state_.cursorX;
   y = state_.cursorY;
+  return true;
 }
 
 void InputDevice::MoveCursor(std::int32_t x, std::int32_t y) {

@@ -144,13 +144,14 @@ class InputDevice : public platform::InputDevice {
   struct State {
     std::vector<std::string> calls;
     std::string cursorX = "0", cursorY = "0";
+    bool cursorKnown = true;
     std::int64_t failure = 0;
     int opened = 0, closed = 0;
   };
   explicit InputDevice(State& state) : state_(state) { ++state_.opened; }
   ~InputDevice() override { ++state_.closed; }
 
-  void ReadCursor(std::string& x, std::string& y) override;
+  bool ReadCursor(std::string& x, std::string& y) override;
   void MoveCursor(std::int32_t x, std::int32_t y) override;
   void ClickLeft() override { Record("ClickLeft"); }
   void ClickRight() override { Record("ClickRight"); }

@@ -12,7 +12,7 @@ class WaylandInput : public InputDevice {
  public:
   explicit WaylandInput(RemoteDesktop& desktop) : desktop_(desktop) {}
 
-  void ReadCursor(std::string& x, std::string& y) override;
+  bool ReadCursor(std::string& x, std::string& y) override;
   void MoveCursor(std::int32_t x, std::int32_t y) override { desktop_.Move(x, y); }
   void ClickLeft() override { desktop_.Click(kLeft, 1); }
   void ClickRight() override { desktop_.Click(kRight, 1); }

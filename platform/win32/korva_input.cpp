@@ -41,13 +41,14 @@ void KorvaInput::MoveCursor(std::int32_t x, std::int32_t y) {
 }
 
 // The component fills two variants, emptied first; the fields take them as decimal text.
-void KorvaInput::ReadCursor(std::string& x, std::string& y) {
+bool KorvaInput::ReadCursor(std::string& x, std::string& y) {
   abi::Variant capturedX{};
   abi::Variant capturedY{};
   std::int32_t result = 0;
   Check(object_->table->ReadCursor(object_, &capturedX, &capturedY, &result));
   x = ToDecimalText(capturedX, decimalSeparator_);
   y = ToDecimalText(capturedY, decimalSeparator_);
+  return true;
 }
 
 std::string ToDecimalText(const abi::Variant& value, std::string_view decimalSeparator) {

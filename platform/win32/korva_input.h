@@ -21,7 +21,7 @@ class KorvaInput : public InputDevice {
   KorvaInput(const KorvaInput&) = delete;
   KorvaInput& operator=(const KorvaInput&) = delete;
 
-  void ReadCursor(std::string& x, std::string& y) override;
+  bool ReadCursor(std::string& x, std::string& y) override;
   void MoveCursor(std::int32_t x, std::int32_t y) override;
   void ClickLeft() override;
   void ClickRight() override;

@@ -27,7 +27,7 @@ std::unique_ptr<X11Input> X11Input::Open(const std::string& displayName) {
   return std::unique_ptr<X11Input>(new X11Input(std::move(display)));
 }
 
-void X11Input::ReadCursor(std::string& x, std::string& y) {
+bool X11Input::ReadCursor(std::string& x, std::string& y) {
   Display* display = display_.get();
   Window root = 0, child = 0;
   int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
@@ -35,6 +35,7 @@ void X11Input::ReadCursor(std::string& x, std::string& y) {
   XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &windowX, &windowY, &mask);
   x = std::to_string(rootX);
   y = std::to_string(rootY);
+  return true;
 }
 
 void X11Input::MoveCursor(std::int32_t x, std::int32_t y) {

@@ -22,7 +22,7 @@ class X11Input : public InputDevice {
   // Throws InputError when there is no X server to talk to or it has no XTEST extension.
   static std::unique_ptr<X11Input> Open(const std::string& displayName = DisplayName());
 
-  void ReadCursor(std::string& x, std::string& y) override;
+  bool ReadCursor(std::string& x, std::string& y) override;
   void MoveCursor(std::int32_t x, std::int32_t y) override;
   void ClickLeft() override { Click(1); }
   void ClickRight() override { Click(3); }

@@ -228,9 +228,11 @@ TEST_F(RunTest, APressThatAsksForTheInputDoesNothingElse) {
   EXPECT_TRUE(system.messages.empty());
 
   system.inputAllowed = true;  // granted: the next presses capture and start
+  system.input.cursorKnown = false;  // the desktop has not reported the pointer yet
   Poll({F7, F5});
   EXPECT_TRUE(timer2().Running());
   EXPECT_EQ(calls(), (Calls{"read"}));
+  EXPECT_EQ(text1().Text(), "1");
 }
 
 TEST_F(RunTest, InputLostByTheDesktopStopsTheRunBeforeItsOneMessage) {

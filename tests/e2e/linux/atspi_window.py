@@ -119,12 +119,14 @@ class Tapwing:
         return e.x, e.y, e.width, e.height
 
     def dialogs(self):
-        """The open message boxes as (title, text) pairs; the text is the first non-empty label."""
+        """The open message boxes as (title, text) pairs; the text is the first non-empty label
+        other than the title (where GTK draws the title bar itself, the title is a label too)."""
         out = []
         for child in self.app():
             if (child is not None and child.getRole() in DIALOG_ROLES
                     and child.getState().contains(pyatspi.STATE_SHOWING)):
-                labels = [o for o in descendants(child) if o.getRole() == pyatspi.ROLE_LABEL and o.name]
+                labels = [o for o in descendants(child)
+                          if o.getRole() == pyatspi.ROLE_LABEL and o.name and o.name != child.name]
                 out.append((child.name, labels[0].name if labels else ""))
         return out
 

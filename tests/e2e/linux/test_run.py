@@ -39,9 +39,7 @@ def tearDownModule():
 
 
 def capture(point):
-    """Puts the point into the fields the user's way: pointer there, F7."""
-    session.input.move(*point)
-    session.hold_hotkey("F7", lambda: app.fields() == tuple(map(str, point)), app)
+    session.capture(app, point)
 
 
 def start_run(action, delay="延时10MS"):
@@ -130,6 +128,9 @@ class ActionTest(unittest.TestCase):
 
 class EditDuringRunTest(unittest.TestCase):
     def test_junk_in_a_field_pauses_the_run_until_a_number_is_back(self):
+        if session.x is None:
+            self.skipTest("a Wayland desktop gives the focus to the window a click lands in, so the "
+                          "run's clicks take it from the field being edited")
         capture(POINT)
         mark = start_run("左键单击")
         session.wait_clicks(mark, 10, 5)

@@ -88,6 +88,8 @@ class BannerTest(FreshStart):
         app = self.app
         tooltip = app.banner().description
         self.assertRegex(tooltip, r"^Korva,\S", "the banner's tooltip")
+        if session.x is None:
+            self.skipTest("GTK on Wayland tells AT-SPI no window position, so a test cannot aim at the banner")
         x, y, w, h = app.extents(app.banner())
         session.input.click(x + w // 2, y + h // 2)
         wait_for(app.dialogs, 5, "the about box")
@@ -107,8 +109,7 @@ class SecondCopyTest(FreshStart):
             self.assertEqual([int(w) for w in windows], [self.app.xid])
         self.assertEqual(self.app.dialogs(), [])
 
-        session.input.move(321, 123)
-        session.hold_hotkey("F7", lambda: self.app.fields() == ("321", "123"), self.app)
+        session.capture(self.app, (321, 123))
 
 
 class MissingBannerTest(unittest.TestCase):
