@@ -31,18 +31,18 @@ struct Event {
 
 }  // namespace
 
-struct Stream {
-  CursorStreams::Impl* owner = nullptr;
-  std::size_t index = 0;
-  pw_stream* stream = nullptr;
-  spa_hook listener{};
-  // What the caller last heard about this stream.
-  bool inside = false;
-  int x = 0;
-  int y = 0;
-};
-
 struct CursorStreams::Impl {
+  struct Stream {
+    Impl* owner = nullptr;
+    std::size_t index = 0;
+    pw_stream* stream = nullptr;
+    spa_hook listener{};
+    // What the caller last heard about this stream.
+    bool inside = false;
+    int x = 0;
+    int y = 0;
+  };
+
   Moved moved;
   Left left;
   Failed failed;
@@ -55,7 +55,7 @@ struct CursorStreams::Impl {
   GSource* watch = nullptr;
   GSource* idle = nullptr;
 
-  // PipeWire's callbacks only queue; the caller's run once PipeWire's loop is left.
+  // PipeWire's callbacks only queue; the caller's run once pw_loop_iterate has returned.
   std::vector<Event> pending;
   bool broken = false;
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
@@ -250,7 +250,7 @@ CursorStreams::CursorStreams(int fd, const std::vector<std::uint32_t>& nodes, Mo
         SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
         SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw)));
     for (std::size_t i = 0; i < nodes.size() && !d.broken; ++i) {
-      auto s = std::make_unique<Stream>();
+      auto s = std::make_unique<Impl::Stream>();
       s->owner = &d;
       s->index = i;
       s->stream = pw_stream_new(
