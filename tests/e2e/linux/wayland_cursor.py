@@ -71,9 +71,9 @@ def inner(scale):
         m.call("/org/gnome/Mutter/DisplayConfig", "org.gnome.Mutter.DisplayConfig",
                "ApplyMonitorsConfig", V("(uua(iiduba(ssa{sv}))a{sv})",
                                         (state[0], 1, logical_layout(logical, monitors, scale), {})))
-        time.sleep(0.5)
-        state = m.call("/org/gnome/Mutter/DisplayConfig", "org.gnome.Mutter.DisplayConfig",
-                       "GetCurrentState")
+        state = wait_for("the scaled layout", lambda: next(
+            (st for st in [m.call("/org/gnome/Mutter/DisplayConfig", "org.gnome.Mutter.DisplayConfig",
+                                  "GetCurrentState")] if st[2][0][2] == scale), None))
         # layout-mode 1: logical pixels, scaled monitors take less room than their streams.
         print("layout-mode", state[3].get("layout-mode"), "logical monitors (x, y, scale):",
               [lm[:3] for lm in state[2]])
@@ -101,24 +101,24 @@ def inner(scale):
                V("(sdd)", (streams[stream], float(x), float(y))))
 
     probe = subprocess.Popen([str(PROBE)] + [str(nodes[p]) for p in streams],
-                             stdout=subprocess.PIPE, text=True)
-    lines = []
+                             stdout=subprocess.PIPE, bufsize=0)
+    lines, partial = [], [b""]
 
     def read(timeout):
-        """Probe lines that arrive within `timeout` seconds."""
-        got, deadline = [], time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            ready, _, _ = select.select([probe.stdout], [], [], max(0, deadline - time.monotonic()))
-            if not ready:
-                break
-            line = probe.stdout.readline()
-            if not line:
-                break
-            got.append(line.split())
-            lines.append(line)
-            if got[-1][1] in ("moved", "left", "failed"):
-                break
-        return got
+        """Probe lines (split) that arrive within `timeout` seconds; returns at the first."""
+        deadline = time.monotonic() + timeout
+        while b"\n" not in partial[0]:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([probe.stdout], [], [], left)[0]:
+                return []
+            chunk = os.read(probe.stdout.fileno(), 4096)
+            if not chunk:
+                return []
+            partial[0] += chunk
+        *done, partial[0] = partial[0].split(b"\n")
+        done = [line.decode() for line in done]
+        lines.extend(done)
+        return [line.split() for line in done]
 
     def expect(stream, x, y):
         """Moves to (x, y) of `stream` (its own pixels); waits for the probe to report that
@@ -134,9 +134,8 @@ def inner(scale):
 
     ok = True
     try:
-        time.sleep(0.5)
-        move(0, 1, 1)  # mutter drops the first event of a new client; any position will do
-        read(0.5)
+        # Connected once a move comes through (mutter may drop the first one).
+        wait_for("the probe's first report", lambda: (move(0, 1, 1), read(1))[1], timeout=20)
         (w0, h0), (w1, h1) = ((int(n) for n in size.split("x")) for size in MONITORS[scale])
         checks = [(0, 100, 200), (0, w0 // 2, h0 // 2), (0, w0 - 1, h0 - 1)]
         if len(streams) > 1:
@@ -146,7 +145,7 @@ def inner(scale):
             print(f"move stream {stream} to ({x},{y}): "
                   + ("not reported" if latency is None else f"reported after {latency:.1f} ms"))
             ok &= latency is not None
-        print("events:", "".join(" | " + ln.strip() for ln in lines[-9:]))
+        print("events:", "".join(" | " + ln for ln in lines[-9:]))
         ok &= any(ln.split()[1:] == ["left", "0"] for ln in lines) or len(streams) == 1
 
         if not ok:
@@ -202,9 +201,9 @@ def inner(scale):
             probe.wait(5)
         except subprocess.TimeoutExpired:
             probe.kill()
-        rest = probe.stdout.read()
-        if rest.strip():
-            print("probe at exit:", rest.strip())
+        rest = (partial[0] + probe.stdout.read()).decode().strip()
+        if rest:
+            print("probe at exit:", rest)
         print("probe exit status", probe.returncode)
     return 0 if ok and probe.returncode == 0 else 1
 
@@ -247,7 +246,6 @@ def session(scale):
         start("pipewire")
         wait_for("PipeWire socket", lambda: (Path(env["XDG_RUNTIME_DIR"]) / "pipewire-0").exists())
         start("wireplumber")
-        time.sleep(0.5)
         return inner(scale)
     finally:
         for p in reversed(procs):
