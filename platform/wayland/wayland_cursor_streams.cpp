@@ -21,10 +21,6 @@ constexpr int CursorMetaSize(int w, int h) {
   return static_cast<int>(sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap)) + w * h * 4;
 }
 
-// Frames per second asked of the producer: at most this many positions while the pointer
-// moves, each one up to 1/kMaxFramerate s old; a move after a pause is sent at once.
-constexpr int kMaxFramerate = 10;
-
 struct Event {
   enum Kind { kMoved, kLeft, kFailed } kind;
   std::size_t stream = 0;
@@ -35,18 +31,18 @@ struct Event {
 
 }  // namespace
 
-struct Stream {
-  CursorStreams::Impl* owner = nullptr;
-  std::size_t index = 0;
-  pw_stream* stream = nullptr;
-  spa_hook listener{};
-  // What the caller last heard about this stream.
-  bool inside = false;
-  int x = 0;
-  int y = 0;
-};
-
 struct CursorStreams::Impl {
+  struct Stream {
+    Impl* owner = nullptr;
+    std::size_t index = 0;
+    pw_stream* stream = nullptr;
+    spa_hook listener{};
+    // What the caller last heard about this stream.
+    bool inside = false;
+    int x = 0;
+    int y = 0;
+  };
+
   Moved moved;
   Left left;
   Failed failed;
@@ -59,7 +55,7 @@ struct CursorStreams::Impl {
   GSource* watch = nullptr;
   GSource* idle = nullptr;
 
-  // PipeWire's callbacks only queue; the caller's run once PipeWire's loop is left.
+  // PipeWire's callbacks only queue; the caller's run once pw_loop_iterate has returned.
   std::vector<Event> pending;
   bool broken = false;
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
@@ -243,24 +239,18 @@ CursorStreams::CursorStreams(int fd, const std::vector<std::uint32_t>& nodes, Mo
   } else {
     pw_core_add_listener(d.core, &d.core_listener, &kCoreEvents, &d);
     // Any raw video will do: the frames are never looked at, so the producer keeps its own
-    // format, size and memory. Only the rate is ours: a producer may draw a whole frame for
-    // each pointer move (mutter 43 does), so a low cap keeps a moving pointer cheap.
-    const spa_fraction rate = SPA_FRACTION(kMaxFramerate, 1);
-    uint8_t buffer[512];
+    // format, size, rate and memory. No lower rate is asked for: mutter 43 then streams two
+    // monitors at that rate without end, even when nothing changes, where at its own rate it
+    // sends a frame only when something moved.
+    uint8_t buffer[256];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-    const spa_pod* params[2];
+    const spa_pod* params[1];
     params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
-        &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat,
-        SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
-        SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
-        SPA_FORMAT_VIDEO_maxFramerate, SPA_POD_Fraction(&rate)));
-    // A producer that cannot go that slow streams at its own rate.
-    params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat,
         SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
         SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw)));
     for (std::size_t i = 0; i < nodes.size() && !d.broken; ++i) {
-      auto s = std::make_unique<Stream>();
+      auto s = std::make_unique<Impl::Stream>();
       s->owner = &d;
       s->index = i;
       s->stream = pw_stream_new(
@@ -277,7 +267,7 @@ CursorStreams::CursorStreams(int fd, const std::vector<std::uint32_t>& nodes, Mo
           s->stream, PW_DIRECTION_INPUT, nodes[i],
           static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT |
                                        PW_STREAM_FLAG_DONT_RECONNECT),
-          params, 2);
+          params, 1);
       if (res < 0) d.Fail("cannot connect stream " + std::to_string(i));
       d.streams.push_back(std::move(s));
     }
