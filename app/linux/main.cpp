@@ -8,9 +8,11 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/gtk/gtk_form_window.h"
 #include "platform/gtk/gtk_grid_timer.h"
+#include "platform/gtk/gtk_hotkey_command.h"
 #include "platform/gtk/gtk_message_box.h"
 #include "platform/gtk/gtk_services.h"
 #include "window/form1.h"
@@ -61,6 +63,13 @@ void SetWindowIcons() {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  if (argc >= 2 && std::string_view(argv[1]) == "--hotkey") {
+    if (argc != 3) {
+      std::fprintf(stderr, "usage: tapwing --hotkey F5|F6|F7\n");
+      return 2;
+    }
+    return platform::gtk::SendHotkey(argv[2]);
+  }
   g_set_prgname("org.tapwing.Tapwing");  // the desktop entry's name: WM_CLASS and app_id match it
   gdk_set_allowed_backends("wayland,x11");
   if (!gtk_init_check(&argc, &argv)) return NoDisplay();
@@ -82,6 +91,7 @@ int main(int argc, char** argv) {
     if (system.Ended()) return 0;
     // Only the one copy that runs asks the desktop for anything, before its window takes input.
     display->Attach(GTK_WIDGET(window.Window()));
+    platform::gtk::HotkeyCommands commands(keyboard);
     window.Show();
     window.Run();
   } catch (const std::exception& failure) {

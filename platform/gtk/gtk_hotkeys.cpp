@@ -9,6 +9,11 @@ void HotkeyLatches::Press(Hotkey key) {
   if (!wasPending && latch.Pending() && onPress_) onPress_();
 }
 
+void HotkeyLatches::Tap(Hotkey key) {
+  latches_[Index(key)].Tap();
+  if (onPress_) onPress_();
+}
+
 bool HotkeyLatches::Pending() const {
   for (const KeyLatch& latch : latches_) {
     if (latch.Pending()) return true;

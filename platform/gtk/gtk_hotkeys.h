@@ -22,10 +22,17 @@ class KeyLatch {
     pressed_ = true;
   }
   void Release() { down_ = false; }
+  // A press and release delivered as one (a desktop shortcut running `tapwing --hotkey F5`):
+  // it stays down for the next read.
+  void Tap() {
+    pressed_ = true;
+    tapped_ = true;
+  }
   // A held key counts once; a press already released before the read does not count.
   bool Read() {
-    const bool counts = down_ && pressed_;
+    const bool counts = (down_ || tapped_) && pressed_;
     pressed_ = false;
+    tapped_ = false;
     return counts;
   }
   // A press the next read has yet to see.
@@ -34,6 +41,7 @@ class KeyLatch {
  private:
   bool down_ = false;
   bool pressed_ = false;
+  bool tapped_ = false;
 };
 
 class HotkeyLatches : public Keyboard {
@@ -41,6 +49,7 @@ class HotkeyLatches : public Keyboard {
   bool Pressed(Hotkey key) override { return latches_[Index(key)].Read(); }
   void Press(Hotkey key);
   void Release(Hotkey key) { latches_[Index(key)].Release(); }
+  void Tap(Hotkey key);
   // Some press of F5, F6 or F7 waits for its read.
   bool Pending() const;
   // Called on every new press, so a poll that sleeps at rest can wake.

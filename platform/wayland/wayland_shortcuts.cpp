@@ -47,7 +47,7 @@ void Shortcuts::Bind() {
 // Other portals have no registry; the call then fails, which changes nothing.
 void Shortcuts::Register() {
   portal_.Call("org.freedesktop.host.portal.Registry", "Register",
-               g_variant_new("(s@a{sv})", kApplicationId, Options({})),
+               g_variant_new("(s@a{sv})", gtk::kApplicationId, Options({})),
                [this](const std::string&, GVariant*, GUnixFDList*) { CreateSession(); });
 }
 

@@ -10,12 +10,11 @@
 
 #include <string>
 
+#include "platform/gtk/gtk_hotkey_command.h"
 #include "platform/gtk/gtk_hotkeys.h"
 #include "platform/wayland/wayland_portal.h"
 
 namespace platform::wayland {
-
-inline constexpr const char* kApplicationId = "org.tapwing.Tapwing";
 
 class Shortcuts {
  public:

@@ -203,6 +203,12 @@ class NativeSession(Session):
         window = app.xid if app and not self.xtest else None
         return self.press_hotkey(key, took_effect, window=window)
 
+    def send_hotkey(self, key):
+        """`tapwing --hotkey KEY`, as a desktop shortcut runs it: its exit status and what it said."""
+        done = subprocess.run([str(TAPWING), "--hotkey", key], env=self.env, capture_output=True, text=True,
+                              timeout=10)
+        return done.returncode, done.stderr
+
     def capture(self, app, point, attempts=3):
         """Puts the point into app's fields the user's way: pointer there, F7. Each try comes
         from beside the point: a Wayland desktop reports the pointer only when it moves."""
