@@ -4,8 +4,9 @@
 #
 #   scripts/run.sh [--windows] [--no-build] [--xvfb]
 #
-# Uses $DISPLAY when it is set and reachable, otherwise (or with --xvfb) a private Xvfb whose
-# display number is printed. Under Wine it runs the 32-bit build where this host can run
+# The native program runs on the current Wayland session when there is one (WAYLAND_DISPLAY;
+# GDK_BACKEND=x11 keeps XWayland), else on $DISPLAY when it is set and reachable, otherwise (or
+# with --xvfb) on a private Xvfb whose display number is printed. Under Wine it runs the 32-bit build where this host can run
 # 32-bit programs, else the 64-bit one (scripts/wine-arch.sh decides and says why); the Wine
 # prefix persists in ${XDG_DATA_HOME:-~/.local/share}/tapwing/wineprefix-ARCH and is made on
 # first use by scripts/wine-prefix.sh, the same preparation the e2e tests use.
@@ -36,7 +37,12 @@ trap cleanup EXIT
 
 # A display to run on: the current one, or a private Xvfb. Sets DISPLAY and own_xvfb.
 own_xvfb=0
-if [ "$force_xvfb" = 0 ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+wayland=0
+if [ "$force_xvfb" = 0 ] && [ "$windows" = 0 ] && [ -n "${WAYLAND_DISPLAY:-}" ] && [ "${GDK_BACKEND:-}" != x11 ] \
+   && [ -S "${XDG_RUNTIME_DIR:-/nonexistent}/$WAYLAND_DISPLAY" -o -S "$WAYLAND_DISPLAY" ]; then
+  wayland=1
+  echo "run.sh: using the Wayland session $WAYLAND_DISPLAY"
+elif [ "$force_xvfb" = 0 ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "run.sh: using display $DISPLAY"
 else
   fifo=$(mktemp -u "${TMPDIR:-/tmp}/tapwing-xvfb.XXXXXX")
@@ -60,7 +66,11 @@ run_native() {
   fi
   local program=$root/build/linux/Tapwing/tapwing
   [ -x "$program" ] || { echo "run.sh: $program not found; build with cmake --preset linux && cmake --build --preset linux" >&2; exit 1; }
-  echo "run.sh: starting the native Linux build (hotkeys and clicks reach every X11 window)"
+  if [ "$wayland" = 1 ]; then
+    echo "run.sh: starting the native Linux build on Wayland (the desktop's portals give it the pointer and the hotkeys)"
+  else
+    echo "run.sh: starting the native Linux build (hotkeys and clicks reach every X11 window)"
+  fi
   # A private Xvfb has no accessibility bus; GTK need not look for one.
   if [ "$own_xvfb" = 1 ]; then export NO_AT_BRIDGE=1; fi
   "$program"

@@ -38,7 +38,7 @@ Shortcuts::Shortcuts(Portal& portal, gtk::HotkeyLatches& keys) : portal_(portal)
 void Shortcuts::Bind() {
   portal_.Version(kGlobalShortcuts, [this](std::uint32_t version, const std::string& error) {
     if (!error.empty()) return Report("找不到桌面门户服务 (" + error + ")");
-    if (version == 0) return Report("桌面门户没有全局快捷键接口 (org.freedesktop.portal.GlobalShortcuts)");
+    if (version == 0) return Report("桌面门户没有全局快捷键接口");
     Register();
   });
 }
@@ -106,7 +106,9 @@ void Shortcuts::OnActivated(GVariant* parameters, bool down) {
 
 void Shortcuts::Report(const std::string& what) {
   missing_ = what;
-  std::fprintf(stderr, "tapwing: %s: F5/F6/F7 只在 Tapwing 窗口有焦点时有效; 可在桌面设置中把它们绑定到 \"tapwing --hotkey F5\" 等\n",
+  std::fprintf(stderr,
+               "tapwing: %s (org.freedesktop.portal.GlobalShortcuts; KDE Plasma 5.27+, GNOME 48+ 有它): F5/F6/F7 "
+               "只在 Tapwing 窗口有焦点时有效; 可在桌面设置中把它们绑定到 \"tapwing --hotkey F5\" 等\n",
                what.c_str());
 }
 

@@ -1,0 +1,81 @@
+#!/usr/bin/env python3
+"""What a Wayland desktop's portals decide, as tapwing shows it: a refused permission says why
+once, and the next F7 asks again; a session the desktop ends stops the run before its one
+message; a desktop without global shortcuts is named once on stderr, with no box."""
+
+import os
+import unittest
+
+import linux_harness as lh
+from linux_harness import HINT_TITLE, wait_for, wait_stable
+from wayland_session import portal_dialog
+
+UNAVAILABLE = "输入组件 远程桌面 不可用: "
+POINT = (1100, 850)
+
+session = None
+
+
+def setUpModule():
+    global session
+    kind = os.environ.get("TAPWING_E2E_SESSION", "x11")
+    if kind != "mutter":
+        raise unittest.SkipTest(f"{kind}: grants without asking, and has global shortcuts")
+    lh.require_tapwing()
+    session = lh.open_session("portal")
+
+
+def tearDownModule():
+    if session:
+        session.stop()
+
+
+def one_message(app):
+    """The one message box, once no other joins it; closed again."""
+    wait_for(app.dialogs, 10, "a message")
+    shown = wait_stable(app.dialogs, 0.5, 5, "message boxes")
+    app.press_ok()
+    return shown
+
+
+class PortalTest(unittest.TestCase):
+    def setUp(self):
+        self.log = session.artifacts / "tapwing.log"
+        self.log.unlink(missing_ok=True)
+
+    def test_a_refused_permission_says_why_once_and_the_next_f7_asks_again(self):
+        app = session.start_tapwing(permit=False)
+        try:
+            [(title, text)] = one_message(app)
+            self.assertEqual(title, HINT_TITLE)
+            self.assertTrue(text.startswith(UNAVAILABLE), text)
+
+            # The press that asks does nothing else; granted, the next one captures.
+            self.assertEqual(session.send_hotkey("F7")[0], 0)
+            portal_dialog(allow=True)
+            self.assertEqual(app.fields(), ("X坐标", "Y坐标"))
+            session.capture(app, POINT)
+            self.assertEqual(app.dialogs(), [])
+
+            said = [line for line in self.log.read_text().splitlines() if "GlobalShortcuts" in line]
+            self.assertEqual(len(said), 1, said)
+        finally:
+            app.kill()
+
+    def test_a_session_the_desktop_ends_stops_the_run_before_its_one_message(self):
+        app = session.start_tapwing()
+        try:
+            session.capture(app, POINT)
+            app.select("动作", "左键单击")
+            mark = session.click_mark()
+            session.hold_hotkey("F5", lambda: len(session.clicks(mark)) >= 10, app)
+            session.restart_pipewire()  # mutter ends its screen casts, and with them the session
+            [(title, text)] = one_message(app)
+            self.assertTrue(text.startswith(UNAVAILABLE), text)
+            session.assert_no_clicks(session.wait_clicks_quiet(0.3, 5), 0.5)
+        finally:
+            app.kill()
+
+
+if __name__ == "__main__":
+    lh.main()
