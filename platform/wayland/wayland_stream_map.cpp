@@ -38,7 +38,7 @@ std::vector<StreamArea> MapStreams(const std::vector<StreamInfo>& streams, const
     }
     if (monitor == nullptr) monitor = take([](const Monitor&) { return true; });
 
-    StreamArea area{stream.node, {0, 0, 0, 0}, 0, 0};
+    StreamArea area{stream.node, {0, 0, 0, 0}, 0, 0, 0, 0};
     if (monitor != nullptr) area.logical = monitor->logical;
     if (stream.position && monitor == nullptr) {
       area.logical.x = stream.position->first;
@@ -55,6 +55,9 @@ std::vector<StreamArea> MapStreams(const std::vector<StreamInfo>& streams, const
       area.logical.width = area.width;
       area.logical.height = area.height;
     }
+    const bool logicalMoves = !stream.position;
+    area.moveWidth = logicalMoves ? area.logical.width : area.width;
+    area.moveHeight = logicalMoves ? area.logical.height : area.height;
     areas.push_back(area);
   }
   return areas;
@@ -65,13 +68,13 @@ std::optional<StreamPoint> ToStream(const std::vector<StreamArea>& areas, double
   double bestDistance = std::numeric_limits<double>::infinity();
   for (std::size_t i = 0; i < areas.size(); ++i) {
     const Rect& r = areas[i].logical;
-    if (r.width <= 0 || r.height <= 0 || areas[i].width <= 0 || areas[i].height <= 0) continue;
+    if (r.width <= 0 || r.height <= 0 || areas[i].moveWidth <= 0 || areas[i].moveHeight <= 0) continue;
     // The last pixel of an area is width - 1: a point beyond it lands on the edge.
     const double cx = Clamp(x, r.x, r.x + r.width - 1), cy = Clamp(y, r.y, r.y + r.height - 1);
     const double distance = std::hypot(cx - x, cy - y);
     if (distance >= bestDistance) continue;
     bestDistance = distance;
-    best = StreamPoint{i, (cx - r.x) * areas[i].width / r.width, (cy - r.y) * areas[i].height / r.height};
+    best = StreamPoint{i, (cx - r.x) * areas[i].moveWidth / r.width, (cy - r.y) * areas[i].moveHeight / r.height};
   }
   return best;
 }

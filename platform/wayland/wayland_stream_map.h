@@ -2,6 +2,9 @@
 // logical coordinates GDK gives monitors) maps to a stream's own pixels and back. GNOME gives each
 // stream its `position` and `size`; KDE 5.27 gives only a physical `size` (2560x2048 for a
 // 1280x1024 output at scale 2), so there a stream is matched to the monitor of that physical size.
+// The pointer's position in the cursor metadata is in the stream's pixels on both. Moves are too
+// on GNOME, but KDE 5.27 takes them in the monitor's logical pixels: a portal that gives no
+// position is taken to be of that kind.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +30,9 @@ struct StreamInfo {
 
 struct StreamArea {
   std::uint32_t node;
-  Rect logical;           // where the stream lies on the desktop
-  int width, height;      // the stream's own pixels
+  Rect logical;               // where the stream lies on the desktop
+  int width, height;          // the stream's own pixels
+  int moveWidth, moveHeight;  // the space moves on the stream are given in
 };
 
 // One area per stream, in the streams' order.
@@ -39,11 +43,11 @@ struct StreamPoint {
   double x, y;
 };
 
-// The stream whose area holds the desktop point, and the point in its pixels. A point beside
-// every area goes to the nearest one, at its edge. Nothing without any area.
+// The stream whose area holds the desktop point, and the point in the space moves on it take.
+// A point beside every area goes to the nearest one, at its edge. Nothing without any area.
 std::optional<StreamPoint> ToStream(const std::vector<StreamArea>& areas, double x, double y);
 
-// A point of a stream back on the desktop: the desktop pixel it lies in.
+// A point of a stream (in its pixels) back on the desktop: the desktop pixel it lies in.
 std::pair<int, int> ToDesktop(const StreamArea& area, double x, double y);
 
 }  // namespace platform::wayland

@@ -1,0 +1,45 @@
+// Streams placed on the desktop as GNOME and KDE describe them, and points taken there and back.
+#include <gtest/gtest.h>
+
+#include "platform/wayland/wayland_stream_map.h"
+
+namespace {
+
+using namespace platform::wayland;
+
+const std::vector<Monitor> kTwoMonitors = {{{0, 0, 1280, 1024}, 2}, {{1280, 0, 1920, 1080}, 1}};
+
+TEST(StreamMap, GnomePlacesStreamsByPositionAndMovesInStreamPixels) {
+  // Listed in another order than the monitors, each with its position.
+  const auto areas = MapStreams({{7, std::pair{1280, 0}, std::pair{1920, 1080}}, {5, std::pair{0, 0}, std::pair{2560, 2048}}},
+                                kTwoMonitors);
+  ASSERT_EQ(areas.size(), 2u);
+  EXPECT_EQ(areas[0].logical.x, 1280);
+  EXPECT_EQ(areas[1].logical.width, 1280);
+  const auto point = ToStream(areas, 300, 200);
+  ASSERT_TRUE(point);
+  EXPECT_EQ(point->stream, 1u);
+  EXPECT_DOUBLE_EQ(point->x, 600);  // scale 2: stream pixels
+  EXPECT_EQ(ToDesktop(areas[1], 601, 401), std::make_pair(300, 200));
+  EXPECT_EQ(ToStream(areas, 1300, 5)->stream, 0u);
+}
+
+TEST(StreamMap, KdeMatchesPhysicalSizesAndMovesInLogicalPixels) {
+  const auto areas = MapStreams({{9, std::nullopt, std::pair{1920, 1080}}, {8, std::nullopt, std::pair{2560, 2048}}},
+                                kTwoMonitors);
+  EXPECT_EQ(areas[0].logical.x, 1280);
+  EXPECT_EQ(areas[1].logical.x, 0);
+  const auto point = ToStream(areas, 300, 200);
+  EXPECT_DOUBLE_EQ(point->x, 300);  // logical, though the stream is physical
+  EXPECT_EQ(ToDesktop(areas[1], 600, 400), std::make_pair(300, 200));  // the cursor metadata is physical
+}
+
+TEST(StreamMap, APointBesideEveryAreaGoesToTheNearestEdge) {
+  const auto areas = MapStreams({{5, std::pair{0, 0}, std::pair{1280, 1024}}}, {{{0, 0, 1280, 1024}, 1}});
+  const auto point = ToStream(areas, -50, 5000);
+  EXPECT_DOUBLE_EQ(point->x, 0);
+  EXPECT_DOUBLE_EQ(point->y, 1023);
+  EXPECT_FALSE(ToStream({}, 1, 1));
+}
+
+}  // namespace
