@@ -16,7 +16,7 @@ packages=(
   # PipeWire for the screen casts, and what the Wayland test tools are built from. Not the wlr
   # portal backend: beside it xdg-desktop-portal 1.16 picks it over the KDE/GNOME ones.
   kwin-wayland xdg-desktop-portal-kde qtwayland5
-  mutter pipewire wireplumber xdg-desktop-portal xdg-desktop-portal-gnome
+  mutter pipewire wireplumber xdg-desktop-portal xdg-desktop-portal-gnome gnome-settings-daemon-common
   libwayland-dev wayland-protocols plasma-wayland-protocols
   python3-gi gir1.2-glib-2.0 gir1.2-atspi-2.0
 )

@@ -18,6 +18,7 @@
 #include "window/form1.h"
 #if TAPWING_HAVE_WAYLAND
 #include "platform/wayland/wayland_backend.h"
+#include "platform/wayland/wayland_gnome_shortcuts.h"
 #endif
 #if TAPWING_HAVE_X11
 #include "platform/x11/x11_backend.h"
@@ -70,6 +71,10 @@ int main(int argc, char** argv) {
     }
     return platform::gtk::SendHotkey(argv[2]);
   }
+#if TAPWING_HAVE_WAYLAND
+  if (argc == 2 && std::string_view(argv[1]) == "--setup-shortcuts") return platform::wayland::SetUpGnomeShortcuts();
+  if (argc == 2 && std::string_view(argv[1]) == "--remove-shortcuts") return platform::wayland::RemoveGnomeShortcuts();
+#endif
   g_set_prgname("org.tapwing.Tapwing");  // the desktop entry's name: WM_CLASS and app_id match it
   gdk_set_allowed_backends("wayland,x11");
   if (!gtk_init_check(&argc, &argv)) return NoDisplay();

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """What a Wayland desktop's portals decide, as tapwing shows it: a refused permission says why
 once, and the next F7 asks again; a session the desktop ends stops the run before its one
-message; a desktop without global shortcuts is named once on stderr, with no box."""
+message; a desktop without global shortcuts is named once on stderr, with no box, and GNOME's
+custom shortcuts for `tapwing --hotkey` are written and taken out on request."""
 
 import os
+import subprocess
 import unittest
 
 import linux_harness as lh
@@ -75,6 +77,27 @@ class PortalTest(unittest.TestCase):
             session.assert_no_clicks(session.wait_clicks_quiet(0.3, 5), 0.5)
         finally:
             app.kill()
+
+    def test_gnome_shortcuts_are_set_up_and_removed_beside_the_users_own(self):
+        def run(*args):
+            return subprocess.run(args, env=session.env, capture_output=True, text=True, timeout=10)
+
+        media_keys = "org.gnome.settings-daemon.plugins.media-keys"
+        folder = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/"
+        own = folder + "custom0/"
+        self.assertEqual(run("gsettings", "set", media_keys, "custom-keybindings", f"['{own}']").returncode, 0)
+        listed = lambda: run("gsettings", "get", media_keys, "custom-keybindings").stdout.strip()
+
+        done = run(str(lh.TAPWING), "--setup-shortcuts")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("--hotkey F6", done.stdout)  # it says what it wrote
+        ours = [f"{folder}tapwing-{key}/" for key in ("F5", "F6", "F7")]
+        self.assertEqual(listed(), str([own] + ours))
+        command = run("gsettings", "get", f"{media_keys}.custom-keybinding:{ours[0]}", "command").stdout
+        self.assertTrue(command.strip().strip("'\"").endswith("--hotkey F5"), command)
+
+        self.assertEqual(run(str(lh.TAPWING), "--remove-shortcuts").returncode, 0)
+        self.assertEqual(listed(), str([own]))
 
 
 if __name__ == "__main__":
