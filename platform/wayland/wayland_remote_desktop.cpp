@@ -208,7 +208,10 @@ void RemoteDesktop::OpenCursorStreams() {
                      [this](std::size_t stream, int x, int y) {
                        if (stream < areas_.size()) pointer_ = ToDesktop(areas_[stream], x, y);
                      },
-                     [](std::size_t) {}, [](const std::string&) {});
+                     [](std::size_t) {},
+                     // Without its screen casts the session is gone too, whether or not the
+                     // desktop says Closed (GNOME 43 may not).
+                     [this](const std::string& reason) { Fail(kClosed, "屏幕共享已中断: " + reason); });
                });
 }
 
