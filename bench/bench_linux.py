@@ -1,26 +1,30 @@
 #!/usr/bin/python3
-"""The native Linux tapwing's click timing beside this machine's reference clickers; prints
-one table.
+"""The native Linux tapwing's click timing beside this machine's reference clickers, on X11,
+KWin and mutter; prints one table.
 
-Runs build/linux/Tapwing/tapwing in a native e2e session (own Xvfb, own D-Bus session, the
-native click target, which stamps every button event with CLOCK_MONOTONIC in µs) and
-measures, in this order:
-  1. idle CPU of tapwing over 10 s (only the 10 ms hotkey poll runs);
-  2. tapwing at "延时10MS", left click, for 5 s: intervals between clicks;
-  3. bench/timerfd_clicks (a bare timerfd loop, one XTest move+click per 10 ms tick) and
-     `xdotool click --repeat N --delay 10` at the same point, as references;
-  4. F6 -> last click, over 5 stops;
-  5. start to window shown, median of 5 starts.
+Each session kind runs in a child process of its own (AT-SPI binds a process to one session
+bus), in a native e2e session: Xvfb, or a headless KWin or mutter with PipeWire and the
+portals, each with its own D-Bus, runtime and XDG dirs and a click target that stamps every
+button event with CLOCK_MONOTONIC in µs. In each:
+  1. idle CPU of tapwing over 10 s (and, on Wayland, of PipeWire and the compositor);
+  2. tapwing at "延时10MS", left click, 5 s rounds alternating with its reference (X11: the
+     timerfd XTest loop and xdotool; Wayland: portal_clicks, a timerfd loop sending the same
+     portal calls), 3 rounds each; the median round of each is printed;
+  3. F6 -> last click, over 5 stops;
+  4. start to window shown, median of 5 starts.
 A benchmark, not a test: it prints whether the aims are met and exits 0 whenever it ran
-(1 if it stopped early, after printing what it had; 2 if tapwing is not built).
-Run it with Debian's /usr/bin/python3 (pyatspi). See bench/README.md.
+(1 if a part stopped early, after printing what it had; 2 if tapwing is not built).
+Run it with Debian's /usr/bin/python3 (pyatspi, gi). See bench/README.md.
 """
 
 import argparse
+import json
 import os
+import select
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 from pathlib import Path
@@ -36,10 +40,12 @@ from bench import (XK_F6, XTest, aligned, cpu_ticks, down_times, fmt, load_avera
 PERIOD_MS = 10
 POINT = (1100, 850)  # on the click target, away from the centred window
 TIMERFD_CLICKS = lh.TOOLS_DIR / "timerfd_clicks"
+PORTAL_CLICKS = lh.TOOLS_DIR / "portal_clicks"
+KINDS = ("x11", "kwin", "mutter")
 
 AIM_RATE = 100.0       # clicks/s, to one decimal
 AIM_MEDIAN_MS = 0.1    # |median interval - 10 ms|
-AIM_P99_FACTOR = 1.2   # tapwing's p99 |deviation| against the timerfd loop's
+AIM_P99_FACTOR = 1.2   # tapwing's p99 |deviation| against its reference's
 AIM_STOP_MS = 10.0     # F6 -> last click, the worst of the stops
 AIM_IDLE_CPU = 0.3     # % of one core
 AIM_SHOWN_S = 0.5      # exec -> window mapped, median
@@ -49,13 +55,85 @@ def log(*parts):
     print("[bench-linux]", *parts, file=sys.stderr, flush=True)
 
 
-class NativeBench:
+def now_us():
+    return time.monotonic_ns() // 1000
+
+
+# ---- Arithmetic (see test_bench.py) -------------------------------------------------------
+
+
+def median_round(rounds, key="p99"):
+    """The round whose `key` is the median of the rounds' (the lower of the middle two for an
+    even count), with every round's value in run order ("rounds") and the intervals of all
+    rounds ("total"). Rounds without intervals count as missing. None without any round."""
+    done = [r for r in rounds if r and r.get("n")]
+    if not done:
+        return rounds[0] if rounds else None
+    chosen = dict(sorted(done, key=lambda r: r[key])[(len(done) - 1) // 2])
+    chosen["rounds"] = [r[key] for r in done]
+    chosen["total"] = sum(r["n"] for r in done)
+    return chosen
+
+
+def between(stamps, start, end):
+    """The stamps in [start, end)."""
+    return [s for s in stamps if start <= s < end]
+
+
+# ---- Measuring, in the child process of one session kind ---------------------------------
+
+
+class BusWatch:
+    """A monitor connection on the session bus (org.freedesktop.DBus.Monitoring.BecomeMonitor)
+    that stamps, with CLOCK_MONOTONIC as GDBus's thread reads them, the hotkey presses on their
+    way to tapwing: GlobalShortcuts' Activated signal (KDE) and the ActivateAction call of
+    `tapwing --hotkey` (GNOME). A monitor sees the unicast Activated, which a match rule alone
+    would not."""
+
+    RULES = ["type='signal',interface='org.freedesktop.portal.GlobalShortcuts',member='Activated'",
+             "type='method_call',interface='org.freedesktop.Application',member='ActivateAction'"]
+
+    def __init__(self, address):
+        from gi.repository import Gio, GLib
+
+        self.events = []  # (µs, key)
+        flags = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
+        self.bus = Gio.DBusConnection.new_for_address_sync(address, flags, None, None)
+        self._kinds = (Gio.DBusMessageType.SIGNAL, Gio.DBusMessageType.METHOD_CALL)
+        self.bus.add_filter(self._seen)
+        self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.Monitoring",
+                           "BecomeMonitor", GLib.Variant("(asu)", (self.RULES, 0)), None, 0, 5000, None)
+
+    def _seen(self, bus, message, incoming):
+        us = now_us()
+        if not incoming or message.get_message_type() not in self._kinds:
+            return message  # BecomeMonitor's own reply
+        try:
+            body = message.get_body().unpack()
+            if message.get_member() == "Activated":
+                self.events.append((us, body[1]))
+            elif message.get_member() == "ActivateAction" and body[0] == "hotkey":
+                self.events.append((us, body[1][0]))
+        except (AttributeError, IndexError, TypeError):
+            pass
+        return None  # a monitor must never answer what it sees
+
+    def first(self, key, since):
+        return next((us for us, k in list(self.events) if k == key and us >= since), None)
+
+    def close(self):
+        self.bus.close_sync(None)
+
+
+class Bench:
+    """What every kind measures; the subclasses press the keys and start the references."""
+
     def __init__(self, session, args):
         self.s = session
         self.args = args
         self.app = None
-        self.xt = None
-        self.results = {}
+        self.rounds = {}   # row -> figures of each round, in run order
+        self.results = {}  # everything else, JSON-ready
 
     def wait_quiet(self, quiet_s, timeout):
         lh.wait_stable(self.s.click_mark, quiet_s, timeout, "the clicks to stop", interval=0.02)
@@ -66,28 +144,70 @@ class NativeBench:
 
     def start_run(self):
         mark = self.s.click_mark()
-        self.s.hold_hotkey("F5", lambda: self.lefts(mark))
+        self.s.hold_hotkey("F5", lambda: self.lefts(mark), self.app)
         return mark
 
-    def stop_run(self):
-        """F6 from this process, its moment bracketed by CLOCK_MONOTONIC stamps; pressed again
-        while the clicks go on. Returns (the press in µs, presses it took)."""
-        before, after = self.xt.send(("key", XK_F6, True))
-        time.sleep(0.15)  # held long enough for a 10 ms poll
-        self.xt.send(("key", XK_F6, False))
+    def count(self):
+        return round(self.args.seconds * 1000 / PERIOD_MS)
+
+    def alternate(self, runners):
+        """Rounds of each runner in turn: the machine's slow minutes fall on all of them alike."""
+        for i in range(self.args.rounds):
+            for name, run in runners:
+                log(f"round {i + 1}/{self.args.rounds}: {name}")
+                for row, figures in run().items():
+                    self.rounds.setdefault(row, []).append(figures)
+
+    def tapwing_round(self):
+        mark = self.start_run()
+        time.sleep(self.args.seconds)
+        end = self.s.click_mark()  # everything before the stop key
+        self.stop_run()
+        return {"tapwing": period_figures(self.lefts(mark, end), PERIOD_MS)}
+
+    def stop_latency(self):
+        latencies, sent, missed = [], [], 0
+        for i in range(self.args.stops):
+            mark = self.start_run()
+            # Presses spread over one period's phases: F5 starts the run in step with the poll.
+            time.sleep(0.4 + PERIOD_MS / 1000 * i / self.args.stops)
+            pressed, presses = self.stop_run()
+            lefts = self.lefts(mark)
+            if presses > 1:
+                missed += 1  # the clicks ran on until a later press: not this press's latency
+            elif lefts and pressed is not None:
+                latencies.append((lefts[-1] - pressed) / 1000)
+                last_sent = self.last_press_sent()
+                if last_sent is not None:
+                    sent.append((last_sent - pressed) / 1000)
+        self.results["stop"] = {"latencies": latencies, "missed": missed}
+        if sent:
+            self.results["stop sent"] = {"latencies": sent, "missed": missed}
+
+    def last_press_sent(self):
+        return None  # only the Wayland backend says when it sends
+
+    def press_again_until_quiet(self, press):
         presses = 1
         while True:
             try:
                 self.wait_quiet(0.3, 1.8)
-                return (before + after) / 2, presses
+                return presses
             except lh.harness.WaitTimeout:
                 if presses >= 4:
                     raise
                 presses += 1
-                self.s.x.hold("F6")
+                press()
 
-    # Steps
+    def measure(self):
+        self.setup()
+        self.idle_cpu()
+        self.periods()
+        self.stop_latency()
+        self.start_to_shown()
 
+
+class X11Bench(Bench):
     def setup(self):
         self.app = self.s.start_tapwing()
         self.s.x.move(*POINT)
@@ -95,6 +215,14 @@ class NativeBench:
         self.app.select("动作", "左键单击")
         self.xt = XTest(self.s.display, clock=time.CLOCK_MONOTONIC)
         log(f"tapwing pid {self.app.pid} on {self.s.display}")
+
+    def stop_run(self):
+        """F6 from this process, its moment bracketed by CLOCK_MONOTONIC stamps; pressed again
+        while the clicks go on. Returns (the press in µs, presses it took)."""
+        before, after = self.xt.send(("key", XK_F6, True))
+        time.sleep(0.15)  # held long enough for a 10 ms poll
+        self.xt.send(("key", XK_F6, False))
+        return (before + after) / 2, self.press_again_until_quiet(lambda: self.s.x.hold("F6"))
 
     def idle_cpu(self):
         """tapwing's share, and beside it that of a bare timerfd loop waking every 10 ms over
@@ -112,41 +240,26 @@ class NativeBench:
         finally:
             lh._kill(loop)
         shares = [100 * (a - b) / hz / wall for a, b in zip(after, before)]
-        self.results["idle"] = (*shares, 100 / hz / wall)
+        self.results["idle"] = {"tapwing": shares[0], "timerfd wake-ups": shares[1], "resolution": 100 / hz / wall}
 
-    def tapwing_period(self):
-        log(f"tapwing at {PERIOD_MS} ms for {self.args.seconds:g} s")
-        mark = self.start_run()
-        time.sleep(self.args.seconds)
-        end = self.s.click_mark()  # everything before the stop key
-        self.stop_run()
-        self.results["tapwing"] = period_figures(self.lefts(mark, end), PERIOD_MS)
-
-    def references(self):
-        count = round(self.args.seconds * 1000 / PERIOD_MS)
-        for name, command in (("timerfd", [str(TIMERFD_CLICKS), count, PERIOD_MS, *POINT]),
-                              ("xdotool", ["xdotool", "click", "--repeat", count, "--delay", PERIOD_MS, 1])):
-            log(f"{name}: {count} clicks at {PERIOD_MS} ms")
+    def reference_round(self, name, command):
+        def run():
             self.s.x.move(*POINT)
             mark = self.s.click_mark()
             subprocess.run([str(c) for c in command], env=self.s.env, check=True,
                            timeout=self.args.seconds * 3 + 10)
             self.wait_quiet(0.3, 5)
-            self.results[name] = period_figures(self.lefts(mark), PERIOD_MS)
+            return {name: period_figures(self.lefts(mark), PERIOD_MS)}
+        return run
 
-    def stop_latency(self):
-        latencies, missed = [], 0
-        for i in range(self.args.stops):
-            mark = self.start_run()
-            # Presses spread over one period's phases: F5 starts the run in step with the poll.
-            time.sleep(0.4 + PERIOD_MS / 1000 * i / self.args.stops)
-            pressed, presses = self.stop_run()
-            lefts = self.lefts(mark)
-            if presses > 1:
-                missed += 1  # the clicks ran on until a later press: not this press's latency
-            elif lefts:
-                latencies.append((lefts[-1] - pressed) / 1000)
-        self.results["stop"] = (latencies, missed)
+    def periods(self):
+        count = self.count()
+        self.alternate([
+            ("tapwing", self.tapwing_round),
+            ("timerfd", self.reference_round("timerfd", [TIMERFD_CLICKS, count, PERIOD_MS, *POINT])),
+            ("xdotool", self.reference_round("xdotool", ["xdotool", "click", "--repeat", count, "--delay",
+                                                         PERIOD_MS, 1])),
+        ])
 
     def window_of(self, pid):
         try:
@@ -166,63 +279,300 @@ class NativeBench:
         self.results["shown"] = times
 
 
+class WaylandBench(Bench):
+    """tapwing through the portals, against portal_clicks in the same session. Its press sends
+    come from TAPWING_TRACE_SENDS, the reference's from its own stamps: mutter's headless mode
+    hands input to clients once per frame, so the target sees the clicks in batches."""
+
+    def __init__(self, session, args):
+        super().__init__(session, args)
+        self.kind = session.kind
+        self.trace = session.dir / "sends-tapwing.log"
+        self.watch = None
+        self.ref = None
+
+    def setup(self):
+        self.s.env["TAPWING_TRACE_SENDS"] = str(self.trace)
+        self.app = self.s.start_tapwing()
+        self.s.capture(self.app, POINT)
+        self.app.select("动作", "左键单击")
+        self.watch = BusWatch(self.s.env["DBUS_SESSION_BUS_ADDRESS"])
+        log(f"tapwing pid {self.app.pid} on {self.kind}")
+
+    def press_f6(self):
+        if self.s.global_hotkeys:
+            self.s.input.hold("F6")  # the compositor's test input: a key as the keyboard gives it
+        else:
+            self.s.send_hotkey("F6")  # GNOME: a desktop shortcut running this
+
+    def stop_run(self):
+        """F6, again while the clicks go on. Returns (the moment the bus carried the first F6
+        to tapwing in µs, or None if the watch missed it; presses it took)."""
+        sent = now_us()
+        self.press_f6()
+        presses = self.press_again_until_quiet(self.press_f6)
+        self.last_sent = sent
+        return self.watch.first("F6", sent), presses
+
+    def idle_cpu(self):
+        time.sleep(1.0)
+        hz = os.sysconf("SC_CLK_TCK")
+        log(f"idle CPU over {self.args.idle:g} s")
+        compositor = "kwin_wayland" if self.kind == "kwin" else "mutter"
+        pids = {"tapwing": self.app.pid, "pipewire": self.s._procs["pipewire"].pid,
+                compositor: self.s._procs[compositor].pid}
+        before, t0 = {k: cpu_ticks(p) for k, p in pids.items()}, time.monotonic()
+        time.sleep(self.args.idle)
+        after, wall = {k: cpu_ticks(p) for k, p in pids.items()}, time.monotonic() - t0
+        self.results["idle"] = {k: 100 * (after[k] - before[k]) / hz / wall for k in pids}
+        self.results["idle"]["resolution"] = 100 / hz / wall
+
+    def start_reference(self):
+        from wayland_session import portal_dialog
+
+        self.ref = subprocess.Popen([str(PORTAL_CLICKS), *map(str, POINT)], env=self.s.env, stdin=subprocess.PIPE,
+                                    stdout=subprocess.PIPE, stderr=self.s._log("portal_clicks"), text=True,
+                                    bufsize=1)
+        self.s._record(self.ref.pid, "portal_clicks")
+        if self.kind == "mutter":
+            portal_dialog(allow=True)
+        self.expect("ready", 20)
+
+    def expect(self, word, timeout):
+        if not select.select([self.ref.stdout], [], [], timeout)[0]:
+            raise RuntimeError(f"portal_clicks said nothing within {timeout} s")
+        line = self.ref.stdout.readline().strip()
+        if line != word:
+            raise RuntimeError(f"portal_clicks: {line or 'exited'} (code {self.ref.poll()})")
+
+    def sends(self, path, start, end):
+        try:
+            stamps = [int(line) for line in path.read_text().split()]
+        except FileNotFoundError:
+            stamps = []
+        return period_figures(between(stamps, start, end), PERIOD_MS)
+
+    def last_press_sent(self):
+        stamps = self.trace.read_text().split() if self.trace.exists() else []
+        return int(stamps[-1]) if stamps else None
+
+    def tapwing_round(self):
+        start = now_us()
+        figures = super().tapwing_round()
+        figures["tapwing sent"] = self.sends(self.trace, start, self.last_sent)
+        return figures
+
+    def reference_round(self):
+        sends = self.s.dir / f"sends-portal-{now_us()}.log"
+        mark = self.s.click_mark()
+        self.ref.stdin.write(f"run {self.count()} {PERIOD_MS} {sends}\n")
+        self.expect("done", self.args.seconds * 3 + 10)
+        self.wait_quiet(0.3, 5)
+        return {"portal": period_figures(self.lefts(mark), PERIOD_MS),
+                "portal sent": self.sends(sends, 0, now_us())}
+
+    def periods(self):
+        self.start_reference()
+        try:
+            self.alternate([("tapwing", self.tapwing_round), ("portal_clicks", self.reference_round)])
+        finally:
+            self.ref.stdin.close()  # ends its portal session
+            lh._kill(self.ref)
+
+    def start_to_shown(self):
+        """To the window showing in AT-SPI: Wayland tells no other client about windows. On
+        GNOME the portal's dialog comes up beside it; it is cancelled after the measurement."""
+        import pyatspi
+        from wayland_session import portal_dialog
+
+        self.app.kill()
+        times = []
+        for _ in range(self.args.starts):
+            t0 = time.monotonic()
+            app = self.s.start_tapwing(wait=False, log="starts")
+
+            def shown():
+                if app.proc.poll() is not None:
+                    raise AssertionError(f"tapwing exited with code {app.proc.returncode}")
+                try:
+                    return app.window().getState().contains(pyatspi.STATE_SHOWING)
+                except Exception:  # not on the accessibility bus yet
+                    return False
+
+            lh.wait_for(shown, 20, "the window to show", interval=0.002)
+            times.append(time.monotonic() - t0)
+            if self.kind == "mutter":
+                portal_dialog(allow=False)
+            app.kill()
+        self.results["shown"] = times
+
+    def measure(self):
+        try:
+            super().measure()
+        finally:
+            if self.watch:
+                self.watch.close()
+
+
+def child(kind, args):
+    """Measures one session kind; writes what it has as JSON to args.results."""
+    sys.setswitchinterval(0.0005)  # the bus watch's thread stamps as soon as it reads
+    lh.harness.session.install_signal_cleanup()
+    if kind == "x11":
+        session = lh.NativeSession("bench")
+    else:
+        from wayland_session import WaylandSession
+        session = WaylandSession(f"bench-{kind}", kind)
+    bench = (X11Bench if kind == "x11" else WaylandBench)(session, args)
+    failed = None
+    try:
+        session.start()
+        bench.measure()
+    except (Exception, unittest.SkipTest) as error:  # report what was measured before it went wrong
+        failed = f"{type(error).__name__}: {error}"
+    finally:
+        session.stop()
+    bench.results["rounds"] = bench.rounds
+    bench.results["display"] = session.display if kind == "x11" else kind
+    bench.results["failed"] = failed
+    Path(args.results).write_text(json.dumps(bench.results))
+    return 1 if failed else 0
+
+
 # ---- Output -------------------------------------------------------------------------------
 
 
-def period_row(label, f, verdict):
+def rounds_text(f):
+    if not f or not f.get("rounds"):
+        return ""
+    return "/".join(fmt(p) for p in f["rounds"]) + f" ({f['total']})"
+
+
+def period_row(label, f, verdict, aim=""):
     if not f or not f["n"]:
-        return (label, "0", "-", "-", "-", "-", "-", "no clicks", verdict)
+        return (label, "0", "-", "-", "-", "-", "-", "", "no clicks", verdict)
     return (label, str(f["n"]), fmt(f["median"], 3), fmt(f["p95"], 3), fmt(f["p99"], 3), fmt(f["max"], 3),
-            fmt(f["rate"], 1), "", verdict)
+            fmt(f["rate"], 1), rounds_text(f), aim, verdict)
+
+
+def period_ok(tap, ref):
+    ok = bool(tap["n"]) and round(tap["rate"], 1) == AIM_RATE and abs(tap["median"] - PERIOD_MS) <= AIM_MEDIAN_MS
+    if ref and ref["n"]:
+        ok = ok and tap["p99"] <= AIM_P99_FACTOR * ref["p99"]
+    return ok
+
+
+def tapwing_row(label, tap, ref, ref_name):
+    return period_row(label, tap, yes_no(period_ok(tap, ref)),
+                      f"{AIM_RATE:.1f}/s, median {PERIOD_MS}±{AIM_MEDIAN_MS:g}, p99 <= {AIM_P99_FACTOR:g} x {ref_name}'s")
+
+
+def other_row(label, n="", median="", aim="", verdict=""):
+    return (label, n, median, "", "", "", "", "", aim, verdict)
+
+
+def common_rows(results, prefix, source):
+    rows = []
+    for key, what in (("stop", "last click"), ("stop sent", "last press sent")):
+        if key not in results:
+            continue
+        lat, missed = results[key]["latencies"], results[key]["missed"]
+        text = f"max <= {AIM_STOP_MS:g} ms; max {fmt(max(lat, default=None))} ms; F6 presses missed: {missed}"
+        rows.append(other_row(f"{prefix}F6 -> {what}{source}", str(len(lat)),
+                              fmt(statistics.median(lat) if lat else None), text,
+                              yes_no(bool(lat) and max(lat) <= AIM_STOP_MS)))
+    return rows
+
+
+def idle_rows(results, prefix):
+    idle = results.get("idle")
+    if not idle:
+        return []
+    share = idle.get("tapwing")
+    rows = [other_row(f"{prefix}idle CPU tapwing", aim=f"{fmt(share)} % of a core (±{fmt(idle['resolution'])}), "
+                      f"aim <= {AIM_IDLE_CPU:g} %", verdict=yes_no(share is not None and share <= AIM_IDLE_CPU))]
+    for name, value in idle.items():
+        if name not in ("tapwing", "resolution"):
+            what = ("a bare 10 ms wake-up loop, same window" if name == "timerfd wake-ups"
+                    else "the same window, serving the session")
+            rows.append(other_row(f"{prefix}idle CPU {name}", aim=f"{fmt(value)} % of a core: {what}",
+                                  verdict="(ref)"))
+    return rows
+
+
+def shown_rows(results, prefix, how=""):
+    times = results.get("shown")
+    if not times:
+        return []
+    median = statistics.median(times)
+    return [other_row(f"{prefix}start to window shown", str(len(times)), fmt(median * 1000, 1),
+                      f"median {fmt(median, 3)} s, max {fmt(max(times), 3)} s, aim < {AIM_SHOWN_S:g} s{how}",
+                      yes_no(median < AIM_SHOWN_S))]
 
 
 def table_rows(results):
+    """The X11 rows; results hold the median rounds as "tapwing", "timerfd", "xdotool"."""
     rows = []
     tap, ref = results.get("tapwing"), results.get("timerfd")
     if tap:
-        ok = bool(tap["n"]) and round(tap["rate"], 1) == AIM_RATE and abs(tap["median"] - PERIOD_MS) <= AIM_MEDIAN_MS
-        if ref and ref["n"]:
-            ok = ok and tap["p99"] <= AIM_P99_FACTOR * ref["p99"]
-        row = list(period_row(f"tapwing (native) {PERIOD_MS} ms", tap, yes_no(ok)))
-        row[7] = (f"{AIM_RATE:.1f}/s, median {PERIOD_MS}±{AIM_MEDIAN_MS:g}, "
-                  f"p99 <= {AIM_P99_FACTOR:g} x timerfd's")
-        rows.append(tuple(row))
+        rows.append(tapwing_row(f"tapwing (native) {PERIOD_MS} ms", tap, ref, "timerfd"))
     if ref:
         rows.append(period_row(f"timerfd loop {PERIOD_MS} ms", ref, "(ref)"))
     if results.get("xdotool"):
         rows.append(period_row(f"xdotool --delay {PERIOD_MS}", results["xdotool"], "(ref)"))
-    if "stop" in results:
-        lat, missed = results["stop"]
-        text = f"max <= {AIM_STOP_MS:g} ms; max {fmt(max(lat, default=None))} ms; F6 presses missed: {missed}"
-        rows.append(("F6 -> last click", str(len(lat)), fmt(statistics.median(lat) if lat else None),
-                     "", "", "", "", text, yes_no(bool(lat) and max(lat) <= AIM_STOP_MS)))
-    if "idle" in results:
-        share, loop, resolution = results["idle"]
-        rows.append(("idle CPU tapwing", "", "", "", "", "", "",
-                     f"{fmt(share)} % of a core (±{fmt(resolution)}), aim <= {AIM_IDLE_CPU:g} %",
-                     yes_no(share <= AIM_IDLE_CPU)))
-        rows.append(("idle CPU timerfd wake-ups", "", "", "", "", "", "",
-                     f"{fmt(loop)} % of a core: a bare 10 ms wake-up loop, same window", "(ref)"))
-    if results.get("shown"):
-        times = results["shown"]
-        median = statistics.median(times)
-        rows.append(("start to window shown", str(len(times)), fmt(median * 1000, 1), "", "", "", "",
-                     f"median {fmt(median, 3)} s, max {fmt(max(times), 3)} s, aim < {AIM_SHOWN_S:g} s",
-                     yes_no(median < AIM_SHOWN_S)))
+    rows += common_rows(results, "", "")
+    rows += idle_rows(results, "")
+    rows += shown_rows(results, "")
     return rows
 
 
-def table(results, info):
-    head = ("measure", "n", "median ms", "p95 |dev|", "p99 |dev|", "max |dev|", "clicks/s", "aim / value", "met")
-    out = [f"Tapwing native timing benchmark - {info['cpus']} CPUs, Xvfb {info.get('display')}, "
-           f"{info['kernel']}",
+def wayland_rows(kind, results):
+    """One Wayland kind's rows: at the target and as sent, tapwing beside portal_clicks."""
+    rows, p = [], f"{kind}: "
+    for where in ("", " sent"):
+        tap, ref = results.get("tapwing" + where), results.get("portal" + where)
+        label = " at target" if not where else " sent"
+        if tap:
+            rows.append(tapwing_row(f"{p}tapwing {PERIOD_MS} ms{label}", tap, ref, "portal_clicks"))
+        if ref:
+            rows.append(period_row(f"{p}portal_clicks {PERIOD_MS} ms{label}", ref, "(ref)"))
+    source = " (from Activated)" if kind == "kwin" else " (from --hotkey's call)"
+    rows += common_rows(results, p, source)
+    rows += idle_rows(results, p)
+    rows += shown_rows(results, p, "; in AT-SPI" + ("; dialog not yet answered" if kind == "mutter" else ""))
+    return rows
+
+
+def reduced(part):
+    """A child's results with each row's rounds reduced to the median round."""
+    out = dict(part)
+    for row, rounds in part.get("rounds", {}).items():
+        out[row] = median_round(rounds)
+    return out
+
+
+def table(parts, info):
+    head = ("measure", "n", "median ms", "p95 |dev|", "p99 |dev|", "max |dev|", "clicks/s", "p99 of rounds (n)",
+            "aim / value", "met")
+    rows = []
+    for kind in KINDS:
+        if kind in parts:
+            part = reduced(parts[kind])
+            rows += table_rows(part) if kind == "x11" else wayland_rows(kind, part)
+    out = [f"Tapwing native timing benchmark - {info['cpus']} CPUs, {info['kernel']}, "
+           f"sessions: {', '.join(k for k in KINDS if k in parts)}",
            f"measured build: {lh.TAPWING}"]
-    out += aligned(head, table_rows(results), left=(0, 7))
+    out += aligned(head, rows, left=(0, 7, 8))
     out.append("")
-    out.append("intervals between left-button presses logged by the native click target (CLOCK_MONOTONIC); "
-               "|dev| = |interval - 10 ms| in ms")
+    out.append("intervals between left-button presses logged by each session's click target (CLOCK_MONOTONIC), "
+               "\"sent\": between press calls as the sender stamped them; |dev| = |interval - 10 ms| in ms; "
+               "each period row is the median round by p99")
+    for kind, part in parts.items():
+        if part.get("failed"):
+            out.append(f"{kind}: stopped early: {part['failed']}")
     out.append(f"machine: load {info['load_before']} before, {info.get('load_after')} after; "
-               f"CPUs {fmt(info.get('busy'), 0)} % busy during the run (this benchmark included)")
+               f"CPUs {fmt(info.get('busy'), 0)} % busy during the run (this benchmark included); "
+               f"whole run {fmt(info.get('wall'), 0)} s")
     return "\n".join(out)
 
 
@@ -230,40 +580,52 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     timing_options(parser)
     parser.add_argument("--starts", type=int, default=5, help="starts timed to the window (default 5)")
+    parser.add_argument("--rounds", type=int, default=3, help="alternating rounds of each clicker (default 3)")
+    parser.add_argument("--sessions", default=",".join(KINDS), help="which of x11,kwin,mutter (default all)")
+    parser.add_argument("--child", choices=KINDS, help=argparse.SUPPRESS)
+    parser.add_argument("--results", help=argparse.SUPPRESS)
     args, ignored = parser.parse_known_args()
+    if args.child:
+        return child(args.child, args)
     if ignored:
         log(f"ignoring the Wine part's options: {' '.join(ignored)}")
-    if not lh.TAPWING.exists() or not TIMERFD_CLICKS.exists():
-        log(f"{lh.TAPWING} or {TIMERFD_CLICKS} is not built ({lh.BUILD_HINT})")
+    kinds = [k for k in args.sessions.split(",") if k]
+    if not set(kinds) <= set(KINDS):
+        parser.error(f"--sessions: of {','.join(KINDS)}")
+    needed = [lh.TAPWING, TIMERFD_CLICKS] + ([PORTAL_CLICKS] if set(kinds) - {"x11"} else [])
+    if not all(p.exists() for p in needed):
+        log(f"{' or '.join(map(str, needed))} is not built ({lh.BUILD_HINT})")
         return 2
 
     info = {"load_before": load_average(), "cpus": os.cpu_count(), "kernel": os.uname().release}
     busy0, total0 = machine_ticks()
-    lh.harness.session.install_signal_cleanup()
-    session = lh.NativeSession("bench")
-    bench = NativeBench(session, args)
-    failed = None
-    try:
-        session.start()
-        info["display"] = session.display
-        bench.setup()
-        bench.idle_cpu()
-        bench.tapwing_period()
-        bench.references()
-        bench.stop_latency()
-        bench.start_to_shown()
-    except (Exception, unittest.SkipTest) as error:  # report what was measured before it went wrong
-        failed = error
-    finally:
-        session.stop()
+    t0 = time.monotonic()
+    parts, status = {}, 0
+    forwarded = [f"--seconds={args.seconds:g}", f"--stops={args.stops}", f"--idle={args.idle:g}",
+                 f"--starts={args.starts}", f"--rounds={args.rounds}"]
+    with tempfile.TemporaryDirectory(prefix="tapwing-bench-") as tmp:
+        for kind in kinds:
+            log(f"--- {kind} ---")
+            out = Path(tmp) / f"{kind}.json"
+            proc = subprocess.Popen([sys.executable, __file__, "--child", kind, "--results", str(out), *forwarded])
+            try:
+                code = proc.wait(timeout=900)
+            except BaseException:
+                proc.terminate()  # its own cleanup stops the session
+                code = proc.wait()
+                if not out.exists():
+                    raise
+            if out.exists():
+                parts[kind] = json.loads(out.read_text())
+            else:
+                parts[kind] = {"failed": f"no results (exit code {code})"}
+            status |= code != 0
     busy1, total1 = machine_ticks()
     info["busy"] = 100 * (busy1 - busy0) / max(1, total1 - total0)
     info["load_after"] = load_average()
-    print(table(bench.results, info))
-    if failed:
-        log(f"stopped early: {type(failed).__name__}: {failed}")
-        return 1
-    return 0
+    info["wall"] = time.monotonic() - t0
+    print(table(parts, info))
+    return status
 
 
 if __name__ == "__main__":

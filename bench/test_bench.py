@@ -134,5 +134,24 @@ class NativeVerdictTest(unittest.TestCase):
         self.assertEqual(verdict({"n": 0}, figures(10.0, 1.0)), "NO")
 
 
+class RoundsTest(unittest.TestCase):
+    def test_the_median_round_by_p99_with_every_round_beside_it(self):
+        import bench_linux
+
+        rounds = [{"n": 500, "p99": 3.0}, {"n": 0}, {"n": 499, "p99": 1.0}, {"n": 498, "p99": 2.0},
+                  {"n": 500, "p99": 9.0}]
+        chosen = bench_linux.median_round(rounds)
+        self.assertEqual((chosen["p99"], chosen["n"]), (2.0, 498))  # of 1 2 3 9, the lower middle
+        self.assertEqual(chosen["rounds"], [3.0, 1.0, 2.0, 9.0])  # run order; the empty round left out
+        self.assertEqual(chosen["total"], 1997)
+        self.assertEqual(bench_linux.median_round([{"n": 0}]), {"n": 0})
+        self.assertIsNone(bench_linux.median_round([]))
+
+    def test_stamps_between_include_the_start_only(self):
+        import bench_linux
+
+        self.assertEqual(bench_linux.between([1, 2, 3, 4], 2, 4), [2, 3])
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -1,0 +1,177 @@
+// portal_clicks X Y: the benchmark's reference clicker on Wayland. Opens a RemoteDesktop portal
+// session of its own (a pointer, and a ScreenCast stream of the monitor for absolute moves),
+// says "ready" on stdout, then runs a round for each "run COUNT PERIOD_MS SENDS_FILE" line on
+// stdin: a timerfd on a fixed CLOCK_MONOTONIC grid (absolute deadlines), each tick a move to
+// (X, Y), a left press and a release, each call waiting for the previous reply, as Tapwing
+// sends them, with nothing else around it. The moment each press goes out is appended to
+// SENDS_FILE (µs, one line each), then "done" on stdout. A tick later than a whole period fires
+// once. Ends the session at the end of stdin.
+
+#include <gio/gio.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kPortal = "org.freedesktop.portal.Desktop";
+constexpr const char* kPath = "/org/freedesktop/portal/desktop";
+constexpr const char* kRemoteDesktop = "org.freedesktop.portal.RemoteDesktop";
+constexpr const char* kScreenCast = "org.freedesktop.portal.ScreenCast";
+constexpr std::int32_t kLeft = 0x110;
+
+GDBusConnection* g_bus = nullptr;
+std::string g_sender;  // our unique name as request paths spell it
+std::string g_session;
+
+[[noreturn]] void Die(const std::string& what) {
+  std::cout << "error " << what << std::endl;
+  std::exit(3);
+}
+
+long long Micros() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000000LL + now.tv_nsec / 1000;
+}
+
+GVariant* Call(const char* interface, const char* method, GVariant* args) {
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(g_bus, kPortal, kPath, interface, method, args, nullptr,
+                                                G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
+  if (reply == nullptr) Die(std::string(method) + ": " + error->message);
+  return reply;
+}
+
+// A portal request: the Response is subscribed before the call, at the path the token predicts.
+GVariant* Request(const char* interface, const char* method, const std::string& token, GVariant* args) {
+  const std::string path = "/org/freedesktop/portal/desktop/request/" + g_sender + "/" + token;
+  struct Answer {
+    bool done = false;
+    guint32 code = 2;
+    GVariant* results = nullptr;
+  } answer;
+  const guint id = g_dbus_connection_signal_subscribe(
+      g_bus, kPortal, "org.freedesktop.portal.Request", "Response", path.c_str(), nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+      [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* p, gpointer data) {
+        auto* a = static_cast<Answer*>(data);
+        g_variant_get(p, "(u@a{sv})", &a->code, &a->results);
+        a->done = true;
+      },
+      &answer, nullptr);
+  g_variant_unref(Call(interface, method, args));
+  while (!answer.done) g_main_context_iteration(nullptr, TRUE);
+  g_dbus_connection_signal_unsubscribe(g_bus, id);
+  if (answer.code != 0) Die(std::string(method) + " answered " + std::to_string(answer.code));
+  return answer.results;
+}
+
+GVariant* Options(const std::string& token, std::initializer_list<std::pair<const char*, GVariant*>> more) {
+  GVariantBuilder b;
+  g_variant_builder_init(&b, G_VARIANT_TYPE_VARDICT);
+  g_variant_builder_add(&b, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
+  for (const auto& [name, value] : more) g_variant_builder_add(&b, "{sv}", name, value);
+  return g_variant_builder_end(&b);
+}
+
+GVariant* NoOptions() { return g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0); }
+
+// Returns the stream node and its position on the desktop.
+std::uint32_t OpenSession(int* x0, int* y0) {
+  GVariant* r = Request(kRemoteDesktop, "CreateSession", "ref1",
+                        g_variant_new("(@a{sv})", Options("ref1", {{"session_handle_token", g_variant_new_string("ref")}})));
+  const gchar* handle = nullptr;
+  if (!g_variant_lookup(r, "session_handle", "&s", &handle)) Die("no session handle");
+  g_session = handle;
+  g_variant_unref(r);
+  const char* s = g_session.c_str();
+  g_variant_unref(Request(kRemoteDesktop, "SelectDevices", "ref2",
+                          g_variant_new("(o@a{sv})", s, Options("ref2", {{"types", g_variant_new_uint32(2)}}))));
+  g_variant_unref(Request(kScreenCast, "SelectSources", "ref3",
+                          g_variant_new("(o@a{sv})", s, Options("ref3", {{"types", g_variant_new_uint32(1)}}))));
+  r = Request(kRemoteDesktop, "Start", "ref4", g_variant_new("(os@a{sv})", s, "", Options("ref4", {})));
+  GVariant* streams = g_variant_lookup_value(r, "streams", G_VARIANT_TYPE("a(ua{sv})"));
+  if (streams == nullptr || g_variant_n_children(streams) == 0) Die("no stream");
+  std::uint32_t node = 0;
+  GVariant* props = nullptr;
+  g_variant_get_child(streams, 0, "(u@a{sv})", &node, &props);
+  if (!g_variant_lookup(props, "position", "(ii)", x0, y0)) *x0 = *y0 = 0;
+  g_variant_unref(props);
+  g_variant_unref(streams);
+  g_variant_unref(r);
+  return node;
+}
+
+void Round(long count, long period_ms, std::uint32_t node, double x, double y, const std::string& sends_file) {
+  const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  itimerspec setting{};
+  setting.it_interval.tv_sec = period_ms / 1000;
+  setting.it_interval.tv_nsec = (period_ms % 1000) * 1000000L;
+  setting.it_value = now;
+  setting.it_value.tv_nsec += setting.it_interval.tv_nsec;
+  setting.it_value.tv_sec += setting.it_interval.tv_sec + setting.it_value.tv_nsec / 1000000000L;
+  setting.it_value.tv_nsec %= 1000000000L;
+  if (fd < 0 || timerfd_settime(fd, TFD_TIMER_ABSTIME, &setting, nullptr) != 0) Die("timerfd");
+  const char* s = g_session.c_str();
+  std::vector<long long> sends;
+  sends.reserve(static_cast<size_t>(count));
+  for (long done = 0; done < count; ++done) {
+    uint64_t expirations = 0;
+    if (read(fd, &expirations, sizeof expirations) != sizeof expirations) Die("read timerfd");
+    g_variant_unref(Call(kRemoteDesktop, "NotifyPointerMotionAbsolute",
+                         g_variant_new("(o@a{sv}udd)", s, NoOptions(), node, x, y)));
+    sends.push_back(Micros());
+    g_variant_unref(Call(kRemoteDesktop, "NotifyPointerButton", g_variant_new("(o@a{sv}iu)", s, NoOptions(), kLeft, 1u)));
+    g_variant_unref(Call(kRemoteDesktop, "NotifyPointerButton", g_variant_new("(o@a{sv}iu)", s, NoOptions(), kLeft, 0u)));
+  }
+  close(fd);
+  if (FILE* out = std::fopen(sends_file.c_str(), "a")) {
+    for (long long us : sends) std::fprintf(out, "%lld\n", us);
+    std::fclose(out);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: portal_clicks X Y  (then \"run COUNT PERIOD_MS SENDS_FILE\" lines on stdin)\n");
+    return 2;
+  }
+  GError* error = nullptr;
+  g_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+  if (g_bus == nullptr) Die(error->message);
+  g_sender = g_dbus_connection_get_unique_name(g_bus) + 1;
+  for (char& c : g_sender)
+    if (c == '.') c = '_';
+  int x0 = 0, y0 = 0;
+  const std::uint32_t node = OpenSession(&x0, &y0);
+  const double x = std::atof(argv[1]) - x0, y = std::atof(argv[2]) - y0;
+  std::cout << "ready" << std::endl;
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    std::istringstream words(line);
+    std::string verb, sends_file;
+    long count = 0, period_ms = 0;
+    if (!(words >> verb >> count >> period_ms >> sends_file) || verb != "run" || count <= 0 || period_ms <= 0) {
+      std::cout << "error bad command: " << line << std::endl;
+      continue;
+    }
+    Round(count, period_ms, node, x, y, sends_file);
+    std::cout << "done" << std::endl;
+  }
+  GVariant* closed = g_dbus_connection_call_sync(g_bus, kPortal, g_session.c_str(), "org.freedesktop.portal.Session",
+                                                 "Close", nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+  if (closed != nullptr) g_variant_unref(closed);
+  return 0;
+}
