@@ -8,7 +8,6 @@
 // once. Ends the session at the end of stdin.
 
 #include <gio/gio.h>
-#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -19,6 +18,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "timer_grid.h"
 
 namespace {
 
@@ -111,17 +112,8 @@ std::uint32_t OpenSession(int* x0, int* y0) {
 }
 
 void Round(long count, long period_ms, std::uint32_t node, double x, double y, const std::string& sends_file) {
-  const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  itimerspec setting{};
-  setting.it_interval.tv_sec = period_ms / 1000;
-  setting.it_interval.tv_nsec = (period_ms % 1000) * 1000000L;
-  setting.it_value = now;
-  setting.it_value.tv_nsec += setting.it_interval.tv_nsec;
-  setting.it_value.tv_sec += setting.it_interval.tv_sec + setting.it_value.tv_nsec / 1000000000L;
-  setting.it_value.tv_nsec %= 1000000000L;
-  if (fd < 0 || timerfd_settime(fd, TFD_TIMER_ABSTIME, &setting, nullptr) != 0) Die("timerfd");
+  const int fd = OpenTimerGrid(period_ms);
+  if (fd < 0) Die("timerfd");
   const char* s = g_session.c_str();
   std::vector<long long> sends;
   sends.reserve(static_cast<size_t>(count));

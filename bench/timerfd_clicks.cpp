@@ -9,13 +9,14 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
-#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+
+#include "timer_grid.h"
 
 int main(int argc, char** argv) {
   if (argc != 3 && argc != 5) {
@@ -41,22 +42,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "timerfd_clicks: the X server has no XTEST extension\n");
     return 3;
   }
-  const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
+  const int fd = OpenTimerGrid(period_ms);
   if (fd < 0) {
-    std::perror("timerfd_create");
-    return 4;
-  }
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  itimerspec setting{};
-  setting.it_interval.tv_sec = period_ms / 1000;
-  setting.it_interval.tv_nsec = (period_ms % 1000) * 1000000L;
-  setting.it_value = now;
-  setting.it_value.tv_nsec += setting.it_interval.tv_nsec;
-  setting.it_value.tv_sec += setting.it_interval.tv_sec + setting.it_value.tv_nsec / 1000000000L;
-  setting.it_value.tv_nsec %= 1000000000L;
-  if (timerfd_settime(fd, TFD_TIMER_ABSTIME, &setting, nullptr) != 0) {
-    std::perror("timerfd_settime");
+    std::perror("timerfd");
     return 4;
   }
   const int screen = click ? DefaultScreen(dpy) : 0;
