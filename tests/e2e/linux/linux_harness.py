@@ -68,7 +68,7 @@ def _comm(pid):
         return None
 
 
-SESSION_KINDS = ("x11", "kwin", "mutter")
+SESSION_KINDS = ("x11", "kwin", "mutter", "sway", "weston")
 
 
 def open_session(name, **options):
@@ -95,6 +95,8 @@ class NativeSession(Session):
 
     kind = "x11"
     global_hotkeys = True  # XInput2 hears the keys whatever has the focus
+    run_as = ()  # a command prefix for the session's own user, where that is not root (sway)
+    bus_args = ()
 
     def __init__(self, name, xtest=True):
         super().__init__(name)
@@ -154,7 +156,8 @@ class NativeSession(Session):
 
     def _start_bus(self):
         self._bus = subprocess.Popen(
-            ["dbus-run-session", "--", "sh", "-c", 'echo "$DBUS_SESSION_BUS_ADDRESS"; exec cat >/dev/null'],
+            [*self.run_as, "dbus-run-session", *self.bus_args, "--", "sh", "-c",
+             'echo "$DBUS_SESSION_BUS_ADDRESS"; exec cat >/dev/null'],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._log("dbus"), env=self.env)
         self._record(self._bus.pid, "dbus-run-session")
         if not select.select([self._bus.stdout], [], [], 15)[0]:
@@ -205,9 +208,13 @@ class NativeSession(Session):
 
     def send_hotkey(self, key):
         """`tapwing --hotkey KEY`, as a desktop shortcut runs it: its exit status and what it said."""
-        done = subprocess.run([str(TAPWING), "--hotkey", key], env=self.env, capture_output=True, text=True,
-                              timeout=10)
+        done = self.run_tapwing("--hotkey", key)
         return done.returncode, done.stderr
+
+    def run_tapwing(self, *args):
+        """`tapwing ARGS` in the session, as its user; returns the finished process."""
+        return subprocess.run([*self.run_as, str(TAPWING), *args], env=self.env, capture_output=True, text=True,
+                              timeout=20)
 
     def capture(self, app, point, attempts=3):
         """Puts the point into app's fields the user's way: pointer there, F7. Each try comes
