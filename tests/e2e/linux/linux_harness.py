@@ -73,12 +73,16 @@ SESSION_KINDS = ("x11", "kwin", "mutter", "sway", "weston")
 
 def open_session(name, **options):
     """Starts the session kind TAPWING_E2E_SESSION names (x11 when unset): how one suite runs
-    on every display server. options go to the Wayland kinds (outputs, scale)."""
+    on every display server. options go to the Wayland kinds (outputs, scale); a module that
+    needs no input says without_input=True, and only it runs on weston."""
     kind = os.environ.get("TAPWING_E2E_SESSION", "x11")
     if kind not in SESSION_KINDS:
         raise ValueError(f"TAPWING_E2E_SESSION={kind!r}: one of {', '.join(SESSION_KINDS)}")
     if kind == "x11":
         return NativeSession(name).start()
+    if kind == "weston" and not options.pop("without_input", False):
+        raise unittest.SkipTest("weston has no seat: nothing there can click, type or press a key")
+    options.pop("without_input", None)
     from wayland_session import WaylandSession
     for option in ("outputs", "scale"):
         value = os.environ.get(f"TAPWING_E2E_{option.upper()}")
