@@ -18,6 +18,9 @@ packages=(
   kwin-wayland xdg-desktop-portal-kde qtwayland5
   mutter pipewire wireplumber xdg-desktop-portal xdg-desktop-portal-gnome gnome-settings-daemon-common
   libwayland-dev wayland-protocols plasma-wayland-protocols
+  # wlroots and portal-less Wayland: the virtual pointer and layer shell (GTK 3), sway with
+  # wtype for its key bindings, weston with no way to click at all, wayland-info.
+  libgtk-layer-shell-dev sway wtype weston wayland-utils
   python3-gi gir1.2-glib-2.0 gir1.2-atspi-2.0
 )
 

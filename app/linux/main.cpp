@@ -75,11 +75,16 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::string_view(argv[1]) == "--setup-shortcuts") return platform::wayland::SetUpGnomeShortcuts();
   if (argc == 2 && std::string_view(argv[1]) == "--remove-shortcuts") return platform::wayland::RemoveGnomeShortcuts();
 #endif
+  const bool about = argc == 2 && std::string_view(argv[1]) == "--about-session";
   g_set_prgname("org.tapwing.Tapwing");  // the desktop entry's name: WM_CLASS and app_id match it
   gdk_set_allowed_backends("wayland,x11");
   if (!gtk_init_check(&argc, &argv)) return NoDisplay();
   const auto display = OpenDisplayBackend();
   if (display == nullptr) return NoDisplay();
+  if (about) {
+    std::fputs(display->AboutSession().c_str(), stdout);
+    return 0;
+  }
   SetWindowIcons();
 
   platform::gtk::FormWindow window;

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/gtk/gtk_hotkeys.h"
 #include "platform/input_device.h"
@@ -23,6 +24,9 @@ class DisplayBackend {
   virtual std::unique_ptr<InputDevice> OpenInput() = 0;
   // As Services::InputAllowed.
   virtual bool InputAllowed() { return true; }
+  // `tapwing --about-session`: what the session offers and which paths are taken, one line
+  // each for the display server, the input, the pointer reading and the hotkeys.
+  virtual std::string AboutSession() = 0;
 
   // Set by the services: the input became unusable on its own (Services::InputLost).
   std::function<void(const InputError&)> InputLost;

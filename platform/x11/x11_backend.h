@@ -14,6 +14,7 @@ class X11Backend : public gtk::DisplayBackend {
   gtk::HotkeyLatches& Hotkeys() override { return hotkeys_; }
   void Attach(GtkWidget* window) override { hotkeys_.Hear(window); }
   std::unique_ptr<InputDevice> OpenInput() override;
+  std::string AboutSession() override;
 
  private:
   X11Hotkeys hotkeys_;

@@ -30,6 +30,7 @@ class NoDisplay : public platform::gtk::DisplayBackend {
   platform::gtk::HotkeyLatches& Hotkeys() override { return keys_; }
   void Attach(GtkWidget*) override {}
   std::unique_ptr<platform::InputDevice> OpenInput() override { return nullptr; }
+  std::string AboutSession() override { return {}; }
 
  private:
   platform::gtk::HotkeyLatches keys_;

@@ -68,17 +68,21 @@ def _comm(pid):
         return None
 
 
-SESSION_KINDS = ("x11", "kwin", "mutter")
+SESSION_KINDS = ("x11", "kwin", "mutter", "sway", "weston")
 
 
 def open_session(name, **options):
     """Starts the session kind TAPWING_E2E_SESSION names (x11 when unset): how one suite runs
-    on every display server. options go to the Wayland kinds (outputs, scale)."""
+    on every display server. options go to the Wayland kinds (outputs, scale); a module that
+    needs no input says without_input=True, and only it runs on weston."""
     kind = os.environ.get("TAPWING_E2E_SESSION", "x11")
     if kind not in SESSION_KINDS:
         raise ValueError(f"TAPWING_E2E_SESSION={kind!r}: one of {', '.join(SESSION_KINDS)}")
     if kind == "x11":
         return NativeSession(name).start()
+    if kind == "weston" and not options.pop("without_input", False):
+        raise unittest.SkipTest("weston has no seat: nothing there can click, type or press a key")
+    options.pop("without_input", None)
     from wayland_session import WaylandSession
     for option in ("outputs", "scale"):
         value = os.environ.get(f"TAPWING_E2E_{option.upper()}")
@@ -95,6 +99,8 @@ class NativeSession(Session):
 
     kind = "x11"
     global_hotkeys = True  # XInput2 hears the keys whatever has the focus
+    run_as = ()  # a command prefix for the session's own user, where that is not root (sway)
+    bus_args = ()
 
     def __init__(self, name, xtest=True):
         super().__init__(name)
@@ -154,7 +160,8 @@ class NativeSession(Session):
 
     def _start_bus(self):
         self._bus = subprocess.Popen(
-            ["dbus-run-session", "--", "sh", "-c", 'echo "$DBUS_SESSION_BUS_ADDRESS"; exec cat >/dev/null'],
+            [*self.run_as, "dbus-run-session", *self.bus_args, "--", "sh", "-c",
+             'echo "$DBUS_SESSION_BUS_ADDRESS"; exec cat >/dev/null'],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._log("dbus"), env=self.env)
         self._record(self._bus.pid, "dbus-run-session")
         if not select.select([self._bus.stdout], [], [], 15)[0]:
@@ -205,9 +212,13 @@ class NativeSession(Session):
 
     def send_hotkey(self, key):
         """`tapwing --hotkey KEY`, as a desktop shortcut runs it: its exit status and what it said."""
-        done = subprocess.run([str(TAPWING), "--hotkey", key], env=self.env, capture_output=True, text=True,
-                              timeout=10)
+        done = self.run_tapwing("--hotkey", key)
         return done.returncode, done.stderr
+
+    def run_tapwing(self, *args):
+        """`tapwing ARGS` in the session, as its user; returns the finished process."""
+        return subprocess.run([*self.run_as, str(TAPWING), *args], env=self.env, capture_output=True, text=True,
+                              timeout=20)
 
     def capture(self, app, point, attempts=3):
         """Puts the point into app's fields the user's way: pointer there, F7. Each try comes

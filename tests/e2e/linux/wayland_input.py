@@ -1,7 +1,8 @@
 """Keyboard and pointer of a Wayland test session, with the calls the tests make of xdotool
 (move, click, key, hold, type, pointer), through what each compositor offers a test:
-KWin's org_kde_kwin_fake_input (the kwin_fake_input tool) and mutter's own RemoteDesktop
-D-Bus API (what its portal uses). Positions are desktop logical coordinates.
+KWin's org_kde_kwin_fake_input (the kwin_fake_input tool), mutter's own RemoteDesktop
+D-Bus API (what its portal uses), sway's seat cursor over its IPC with wtype for keys.
+Positions are desktop logical coordinates.
 """
 
 import subprocess
@@ -184,3 +185,42 @@ class MutterRemoteDesktop:
         except Exception:  # mutter may be gone already
             pass
         self.bus.close_sync(None)
+
+
+class SwayInput(KWinFakeInput):
+    """A wlr_virtual_pointer process (one device: it also gives sway's seat its pointer) and
+    wtype's virtual keyboard, both run as the compositor's user. A key combination goes out as
+    one wtype command once all its keys are released, so its presses and releases share one
+    keyboard."""
+
+    MODIFIERS = {KEYCODES["shift"]: "shift", KEYCODES["ctrl"]: "ctrl", KEYCODES["alt"]: "alt",
+                 KEYCODES["super"]: "logo"}
+    NAMES = {code: name for name, code in KEYCODES.items()}
+
+    def __init__(self, tool, layout, run, env, log, record):
+        self.run = run  # runs a command in the session, as its user; raises on failure
+        self._pending, self._held = [], set()
+        self.proc = subprocess.Popen([*tool, *map(str, layout)], env=env, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=log, text=True, bufsize=1)
+        record(self.proc.pid, "wlr_virtual_pointer")
+        self._expect("ready")
+        # A seat without a keyboard gives no window the keyboard focus: one idle wtype keeps a
+        # virtual keyboard for the session's whole life.
+        self.keyboard = subprocess.Popen([*tool[:-1], "wtype", "-s", "86400000"], env=env, stderr=log)
+        record(self.keyboard.pid, "wtype")
+
+    def close(self):
+        self.keyboard.kill()
+        self.keyboard.wait(timeout=5)
+        super().close()
+
+    def key(self, code, down):
+        modifier = self.MODIFIERS.get(code)
+        if modifier:
+            self._pending += ["-M" if down else "-m", modifier]
+        else:
+            self._pending += ["-P" if down else "-p", self.NAMES[code]]
+        (self._held.add if down else self._held.discard)(code)
+        if not self._held:
+            keys, self._pending = self._pending, []
+            self.run(["wtype", *keys])

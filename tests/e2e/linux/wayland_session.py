@@ -1,5 +1,8 @@
 """Wayland kinds of NativeSession: a headless KWin or mutter of the test's own, with PipeWire
-(the portals' screen casts), the GTK click target and the compositor's test input.
+(the portals' screen casts), the GTK click target and the compositor's test input; a headless
+sway (no portal: the wlroots path), run with everything in it as an unprivileged user, since
+sway refuses root and runs its key bindings as its own user; a headless weston, which has no
+seat at all, so nothing in it can be clicked or typed at.
 
 Everything is private to the session: runtime dir (0700), XDG config/data/cache/state dirs,
 D-Bus session, Wayland socket name. The environment is complete before dbus-run-session
@@ -13,18 +16,37 @@ import os
 import shutil
 import subprocess
 import time
+from pathlib import Path
 
 import linux_harness as lh
 from harness import config, wait_for
 from harness.session import _kill
-from wayland_input import KEYCODES, KWinFakeInput, MutterRemoteDesktop, WaylandInput
+from wayland_input import KEYCODES, KWinFakeInput, MutterRemoteDesktop, SwayInput, WaylandInput
 
 GTK_CLICKTARGET = lh.TOOLS_DIR / "gtk_clicktarget"
 FAKE_INPUT = lh.TOOLS_DIR / "kwin_fake_input"
+WLR_POINTER = lh.TOOLS_DIR / "wlr_virtual_pointer"
 
 KWIN_ENV = dict(XDG_CURRENT_DESKTOP="KDE", KDE_FULL_SESSION="true", KDE_SESSION_VERSION="5",
                 KWIN_COMPOSE="Q", KWIN_WAYLAND_NO_PERMISSION_CHECKS="1")  # the last opens fake input
 MUTTER_ENV = dict(XDG_CURRENT_DESKTOP="GNOME", GSETTINGS_BACKEND="keyfile")
+# XDG_CURRENT_DESKTOP=sway: xdg-desktop-portal then offers no RemoteDesktop from the GNOME or
+# KDE backends installed beside it.
+SWAY_ENV = dict(XDG_CURRENT_DESKTOP="sway", WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
+                WLR_RENDERER="pixman")
+WESTON_ENV = dict(XDG_CURRENT_DESKTOP="weston")
+# sway will not run as root: it, its bus, its key bindings and the test input run as this
+# user. tapwing and the click target run as root on that bus and display, like the tests: an
+# application's AT-SPI (atk-bridge's direct connection) answers its own user only, and the
+# tests read them through AT-SPI. The bus lets root in.
+SWAY_USER = ("setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups")
+SWAY_BUS = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <include>/usr/share/dbus-1/session.conf</include>
+  <policy context="default"><allow user="root"/></policy>
+</busconfig>
+"""
 
 KWIN_CONFIG = {
     "kwinrc": "[Windows]\nPlacement=Centered\nFocusStealingPreventionLevel=0\n",
@@ -47,15 +69,20 @@ def _gdbus(env, *args, timeout=10):
 
 
 class WaylandSession(lh.NativeSession):
-    """kind "kwin" or "mutter"; outputs and scale as the compositor's virtual outputs have them
-    (mutter: one output, scale 1)."""
+    """kind "kwin", "mutter", "sway" or "weston"; outputs and scale as the compositor's virtual
+    outputs have them (mutter, weston: one output, scale 1; sway: the second output, at x=1280,
+    gets the scale; with scale 1 it has scale 2, so the outputs' scales always differ)."""
 
-    global_hotkeys = property(lambda self: self.kind == "kwin")  # mutter 43 has no GlobalShortcuts
+    # mutter 43 has no GlobalShortcuts; sway binds the keys to `tapwing --hotkey`.
+    global_hotkeys = property(lambda self: self.kind in ("kwin", "sway"))
 
     def __init__(self, name, kind, outputs=1, scale=1):
         super().__init__(name)
-        if kind not in ("kwin", "mutter"):
+        if kind not in ("kwin", "mutter", "sway", "weston"):
             raise ValueError(f"unknown session kind {kind!r}")
+        if kind == "sway":
+            self.run_as = SWAY_USER
+            self.bus_args = (f"--config-file={self.dir / 'bus.conf'}",)
         self.kind, self.outputs, self.scale = kind, outputs, scale
         self.socket = f"tapwing-{name}-{os.getpid()}"
         self.pointer_file = self.click_log.with_name(self.click_log.name + ".pointer")
@@ -64,9 +91,12 @@ class WaylandSession(lh.NativeSession):
 
     def start(self):
         lh.require_tapwing()
-        for tool in (GTK_CLICKTARGET,) + ((FAKE_INPUT,) if self.kind == "kwin" else ()):
+        for tool in (GTK_CLICKTARGET,) + {"kwin": (FAKE_INPUT,), "sway": (WLR_POINTER,)}.get(self.kind, ()):
             if not tool.exists():
                 raise lh.unittest.SkipTest(f"{tool} is not built ({lh.BUILD_HINT})")
+        for tool in {"sway": ("sway", "swaymsg", "wtype", "setpriv"), "weston": ("weston",)}.get(self.kind, ()):
+            if not shutil.which(tool):
+                raise lh.unittest.SkipTest(f"{tool} is not installed (scripts/setup.sh installs it)")
         shutil.rmtree(self.dir, ignore_errors=True)
         self.dir.mkdir(parents=True)
         shutil.rmtree(self.artifacts, ignore_errors=True)
@@ -76,10 +106,12 @@ class WaylandSession(lh.NativeSession):
             self.env = self._environment()
             self._start_bus()
             self._start_compositor()
-            self._spawn("pipewire", ["pipewire"])
-            self._spawn("wireplumber", ["wireplumber"])
-            self._start_clicktarget()
-            self._start_input()
+            if self.kind in ("kwin", "mutter"):
+                self._spawn("pipewire", ["pipewire"])
+                self._spawn("wireplumber", ["wireplumber"])
+            if self.kind != "weston":  # no seat: nothing could click the target
+                self._start_clicktarget()
+                self._start_input()
         except BaseException:
             self.stop()
             raise
@@ -106,20 +138,44 @@ class WaylandSession(lh.NativeSession):
                                                     ("XDG_STATE_HOME", "state"))}
         for path in dirs.values():
             path.mkdir(mode=0o700)
-        for name, text in (KWIN_CONFIG if self.kind == "kwin" else MUTTER_CONFIG).items():
+        configs = {"kwin": KWIN_CONFIG, "mutter": MUTTER_CONFIG, "sway": {"sway/config": self._sway_config()}}
+        for name, text in configs.get(self.kind, {}).items():
             (dirs["XDG_CONFIG_HOME"] / name).parent.mkdir(parents=True, exist_ok=True)
             (dirs["XDG_CONFIG_HOME"] / name).write_text(text)
         env = {k: v for k, v in os.environ.items()
                if k not in ("DISPLAY", "WAYLAND_DISPLAY", "NO_AT_BRIDGE", "GTK_A11Y", "QT_QPA_PLATFORM",
                             "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY")}
         env.update({k: str(v) for k, v in dirs.items()})
-        env.update(KWIN_ENV if self.kind == "kwin" else MUTTER_ENV)
+        env.update({"kwin": KWIN_ENV, "mutter": MUTTER_ENV, "sway": SWAY_ENV, "weston": WESTON_ENV}[self.kind])
         env.update(XDG_SESSION_TYPE="wayland", WAYLAND_DISPLAY=self.socket, GDK_BACKEND="wayland",
                    LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        if self.kind == "sway":
+            env.update(HOME=str(self.dir), WLR_HEADLESS_OUTPUTS=str(max(self.outputs, 2)))
+            (self.dir / "bus.conf").write_text(SWAY_BUS)
+            subprocess.run(["chown", "-R", "nobody:nogroup", str(self.dir)], check=True)
         return env
 
+    def _sway_config(self):
+        """Two outputs at different scales side by side, nothing that moves the pointer or the
+        focus on its own, no borders (the click target's surface lies at its output's origin),
+        and F5/F6/F7 bound the way a user binds them."""
+        second = self.scale if self.scale != 1 else 2
+        keys = "".join(f"bindsym --no-repeat {key} exec {lh.TAPWING} --hotkey {key}\n" for key in ("F5", "F6", "F7"))
+        return ("xwayland disable\ndefault_border none\ndefault_floating_border none\n"
+                "focus_follows_mouse no\nmouse_warping none\n"
+                "output HEADLESS-1 resolution 1280x1024 position 0 0 scale 1\n"
+                f"output HEADLESS-2 resolution {1280 * second}x{1024 * second} position 1280 0 scale {second}\n"
+                + keys)
+
+    def as_user(self, args, timeout=10):
+        """Runs a command in the session as its user; raises if it fails."""
+        done = subprocess.run([*self.run_as, *args], env=self.env, capture_output=True, text=True, timeout=timeout)
+        if done.returncode:
+            raise RuntimeError(f"{' '.join(args)}: exit code {done.returncode}: {done.stderr.strip()}")
+        return done.stdout
+
     def _spawn(self, what, args, env=None):
-        proc = subprocess.Popen(args, env=env or self.env, cwd=str(self.dir), stdin=subprocess.DEVNULL,
+        proc = subprocess.Popen([*self.run_as, *args], env=env or self.env, cwd=str(self.dir), stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=self._log(what))
         self._record(proc.pid, what)
         self._procs[what] = proc
@@ -137,17 +193,30 @@ class WaylandSession(lh.NativeSession):
             self._spawn("kwin_wayland", [str(program), "--virtual", "--width", str(w), "--height", str(h),
                                          "--output-count", str(self.outputs), "--scale", str(self.scale),
                                          "--no-lockscreen", "--socket", self.socket], env)
-        else:
+        elif self.kind == "mutter":
             monitors = [arg for _ in range(self.outputs) for arg in ("--virtual-monitor", f"{w}x{h}")]
             self._spawn("mutter", ["mutter", "--headless", "--wayland", "--no-x11", "--wayland-display",
                                    self.socket, *monitors])
-        socket = self.dir / "run" / self.socket
+        elif self.kind == "sway":
+            self._spawn("sway", ["sway", "-c", str(Path(self.env["XDG_CONFIG_HOME"]) / "sway" / "config")])
+        else:
+            self._spawn("weston", ["weston", "--backend=headless-backend.so", f"--width={w}", f"--height={h}",
+                                   "--use-pixman", "--no-config", f"--socket={self.socket}"])
+        run = self.dir / "run"
         compositor = list(self._procs.values())[-1]
 
         def up():
             if compositor.poll() is not None:
                 raise AssertionError(f"{self.kind} exited with code {compositor.returncode}; see its log")
-            return socket.exists()
+            if self.kind != "sway":
+                return (run / self.socket).exists()
+            # sway names its sockets itself; its clients learn them from its environment.
+            sockets = [p.name for p in run.glob("wayland-*") if not p.name.endswith(".lock")]
+            ipc = list(run.glob("sway-ipc.*.sock"))
+            if sockets and ipc:
+                self.env.update(WAYLAND_DISPLAY=sockets[0], SWAYSOCK=str(ipc[0]))
+                return True
+            return False
 
         wait_for(up, 15, f"{self.kind}'s Wayland socket")
 
@@ -162,6 +231,10 @@ class WaylandSession(lh.NativeSession):
     def _start_input(self):
         if self.kind == "kwin":
             driver = KWinFakeInput(FAKE_INPUT, self.env, self._log("fake_input"), self._record)
+        elif self.kind == "sway":
+            layout = (1280 * 2, 1024)  # the two outputs side by side, in logical pixels
+            driver = SwayInput((*self.run_as, str(WLR_POINTER)), layout, self.as_user, self.env,
+                               self._log("virtual_pointer"), self._record)
         else:
             driver = MutterRemoteDesktop(self.env["DBUS_SESSION_BUS_ADDRESS"])
         self.input = WaylandInput(driver, self.pointer_file)
@@ -206,6 +279,9 @@ class WaylandSession(lh.NativeSession):
             wait_for(lambda: self.active_pid() == pid, 5, f"the window of PID {pid} active")
             _gdbus(self.env, "--dest", "org.kde.KWin", "--object-path", "/Scripting",
                    "--method", "org.kde.kwin.Scripting.unloadScript", name)
+        elif self.kind == "sway":
+            self.as_user(["swaymsg", f"[pid={pid}] focus"])
+            wait_for(lambda: self.active_pid() == pid, 5, f"the window of PID {pid} active")
         else:
             # Plain mutter has no window API; its own Alt+Tab activates the next window.
             def switched():

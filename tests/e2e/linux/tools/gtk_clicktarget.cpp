@@ -101,9 +101,9 @@ gboolean OnScroll(GtkWidget* w, GdkEventScroll* e, gpointer) {
   return TRUE;
 }
 
-gboolean OnMotion(GtkWidget* w, GdkEventMotion* e, gpointer) {
+void WritePointer(GtkWidget* w, double ex, double ey) {
   int x = 0, y = 0;
-  Global(w, e->x, e->y, &x, &y);
+  Global(w, ex, ey, &x, &y);
   char text[64];
   const int n = std::snprintf(text, sizeof text, "%d %d\n", x, y);
   const std::string tmp = g_pointer_path + ".new";
@@ -113,6 +113,16 @@ gboolean OnMotion(GtkWidget* w, GdkEventMotion* e, gpointer) {
     close(fd);
     if (whole) rename(tmp.c_str(), g_pointer_path.c_str());
   }
+}
+
+gboolean OnMotion(GtkWidget* w, GdkEventMotion* e, gpointer) {
+  WritePointer(w, e->x, e->y);
+  return FALSE;
+}
+
+// sway reports a pointer put onto another output by its entering there, with no motion.
+gboolean OnEnter(GtkWidget* w, GdkEventCrossing* e, gpointer) {
+  WritePointer(w, e->x, e->y);
   return FALSE;
 }
 
@@ -143,7 +153,8 @@ void AddWindow(GdkDisplay* display, int index, bool maximize) {
   gtk_window_set_title(GTK_WINDOW(w), "Tapwing click target");
   gtk_window_set_decorated(GTK_WINDOW(w), FALSE);
   gtk_widget_add_events(w, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_SCROLL_MASK |
-                               GDK_SMOOTH_SCROLL_MASK | GDK_POINTER_MOTION_MASK | GDK_KEY_PRESS_MASK);
+                               GDK_SMOOTH_SCROLL_MASK | GDK_POINTER_MOTION_MASK | GDK_KEY_PRESS_MASK |
+                               GDK_ENTER_NOTIFY_MASK);
   GtkCssProvider* css = gtk_css_provider_new();  // the other click targets' colour
   gtk_css_provider_load_from_data(css, "window { background: #78542e; }", -1, nullptr);
   gtk_style_context_add_provider(gtk_widget_get_style_context(w), GTK_STYLE_PROVIDER(css),
@@ -153,6 +164,7 @@ void AddWindow(GdkDisplay* display, int index, bool maximize) {
   g_signal_connect(w, "button-release-event", G_CALLBACK(OnButton), nullptr);
   g_signal_connect(w, "scroll-event", G_CALLBACK(OnScroll), nullptr);
   g_signal_connect(w, "motion-notify-event", G_CALLBACK(OnMotion), nullptr);
+  g_signal_connect(w, "enter-notify-event", G_CALLBACK(OnEnter), nullptr);
   g_signal_connect(w, "key-press-event", G_CALLBACK(OnKey), nullptr);
   g_signal_connect(w, "window-state-event", G_CALLBACK(OnState), nullptr);
   g_signal_connect(w, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
