@@ -84,6 +84,8 @@ class HotkeyTest(unittest.TestCase):
         self.assertTrue(session.has_focus(), "the click target lost the focus")
 
     def test_f5_without_two_numbers_shows_one_message_and_clicks_nothing(self):
+        if getattr(session, "kind", "x11") == "sway":
+            self.skipTest("sway: wtype's Tab and Shift+Tab move no focus between GTK's controls")
         # Focusing a field empties it; leaving it empty brings the placeholder back. Y first,
         # so that X, then Y, surely gain the focus afresh, whichever field had it before.
         app.focus_field("Y坐标")

@@ -219,7 +219,9 @@ class SwayInput(KWinFakeInput):
         if modifier:
             self._pending += ["-M" if down else "-m", modifier]
         else:
-            self._pending += ["-P" if down else "-p", self.NAMES[code]]
+            # wtype's keymap has one level per key: Shift+Tab must be named as the keysym it makes.
+            name = "ISO_Left_Tab" if self.NAMES[code].lower() == "tab" and KEYCODES["shift"] in self._held else self.NAMES[code]
+            self._pending += ["-P" if down else "-p", name]
         (self._held.add if down else self._held.discard)(code)
         if not self._held:
             keys, self._pending = self._pending, []

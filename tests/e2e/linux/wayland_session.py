@@ -48,6 +48,20 @@ SWAY_BUS = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configur
 </busconfig>
 """
 
+# weston stands for a desktop without the portals: its bus can start the accessibility bus and
+# nothing else, so no GNOME or KDE portal backend installed on this machine answers there.
+BARE_BUS = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <servicedir>{services}</servicedir>
+  <policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
+</busconfig>
+"""
+A11Y_SERVICE = "/usr/share/dbus-1/services/org.a11y.Bus.service"
+
 KWIN_CONFIG = {
     "kwinrc": "[Windows]\nPlacement=Centered\nFocusStealingPreventionLevel=0\n",
     # A focused full-screen window would otherwise rise above tapwing.
@@ -82,6 +96,7 @@ class WaylandSession(lh.NativeSession):
             raise ValueError(f"unknown session kind {kind!r}")
         if kind == "sway":
             self.run_as = SWAY_USER
+        if kind in ("sway", "weston"):
             self.bus_args = (f"--config-file={self.dir / 'bus.conf'}",)
         self.kind, self.outputs, self.scale = kind, outputs, scale
         self.socket = f"tapwing-{name}-{os.getpid()}"
@@ -153,6 +168,11 @@ class WaylandSession(lh.NativeSession):
             env.update(HOME=str(self.dir), WLR_HEADLESS_OUTPUTS=str(max(self.outputs, 2)))
             (self.dir / "bus.conf").write_text(SWAY_BUS)
             subprocess.run(["chown", "-R", "nobody:nogroup", str(self.dir)], check=True)
+        if self.kind == "weston":
+            services = self.dir / "services"
+            services.mkdir()
+            shutil.copy(A11Y_SERVICE, services)
+            (self.dir / "bus.conf").write_text(BARE_BUS.format(services=services))
         return env
 
     def _sway_config(self):
