@@ -61,6 +61,8 @@ class StartUpTest(FreshStart):
         if session.x:
             self.check_x_window(app)
 
+        if getattr(session, "kind", "x11") == "sway":
+            return  # wtype's Tab and arrows move nothing in GTK's controls there
         # The focus starts on the delay list: with the window focused, Down moves only it.
         session.focus(app)
         session.input.key("Down")
