@@ -70,7 +70,10 @@ fi
 
 # The program and the driver go into the run's own /tmp; the desktop entry lets GNOME's
 # registry accept tapwing's application id.
+# GLib finds no app info for an entry whose Exec program is not on PATH: the link leads to the
+# run's copy.
 install -D -m 644 app/linux/org.tapwing.Tapwing.desktop "$root/usr/share/applications/org.tapwing.Tapwing.desktop"
+ln -sfn /tmp/Tapwing/tapwing "$root/usr/local/bin/tapwing"
 STAGE=$(mktemp -d)
 LOGS=$PWD/build/linux/e2e/artifacts/gnome48
 trap 'rm -rf "$STAGE"' EXIT

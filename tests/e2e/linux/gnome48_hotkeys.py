@@ -26,13 +26,22 @@ LEFT = 0x110
 
 
 def wait_for(condition, timeout, what, interval=0.05):
-    end = time.monotonic() + timeout
+    """Polls condition until it is true; an error counts as not yet (AT-SPI objects come and go
+    under a poll), and the last one is told at the timeout."""
+    end, error = time.monotonic() + timeout, None
     while True:
-        value = condition()
-        if value:
-            return value
+        try:
+            value = condition()
+            if value:
+                return value
+        except (LookupError, RuntimeError, StopIteration, OSError, ValueError) as e:
+            error = e
+        except Exception as e:  # pyatspi's errors are GLib.GError
+            if type(e).__module__.split(".")[0] not in ("gi", "pyatspi"):
+                raise
+            error = e
         if time.monotonic() > end:
-            raise TimeoutError(f"timed out waiting for {what}")
+            raise TimeoutError(f"timed out waiting for {what}" + (f" (last: {error})" if error else ""))
         time.sleep(interval)
 
 
@@ -298,7 +307,7 @@ def main(tapwing_path, log_dir):
             print(f"PASS {name}", flush=True)
         except Exception as error:  # one check failing does not stop the others
             failed.append(name)
-            print(f"FAIL {name}: {error}", flush=True)
+            print(f"FAIL {name}: {type(error).__name__}: {error}", flush=True)
 
     try:
         session.start(tapwing_path)
@@ -332,7 +341,9 @@ def main(tapwing_path, log_dir):
         count = len(app.dialogs())
         if count != 1:
             raise AssertionError(f"{count} message boxes")
-        button = next(o for o in descendants(app.dialogs()[0]) if o.getRoleName() == "push button")
+        import pyatspi
+
+        button = next(o for o in descendants(app.dialogs()[0]) if o.getRole() == pyatspi.ROLE_PUSH_BUTTON)
         button.queryAction().doAction(0)
         wait_for(lambda: not app.dialogs(), 5, "the message box to close")
 
