@@ -18,7 +18,10 @@ mirror=$({ grep -hE '^\s*deb\s' /etc/apt/sources.list /etc/apt/sources.list.d/*.
            grep -hE '^\s*URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '{$1 = ""; print}' | tr ' ' '\n'
          } | grep -v security | grep -E '^https?://.*/debian/?$' | head -n 1 || true)
 [ -n "$mirror" ] || skip "no Debian mirror in apt's sources"
-curl -sfI --max-time 20 "${mirror%/}/dists/trixie/InRelease" >/dev/null || skip "$mirror cannot be reached"
+if [ ! -e "${XDG_CACHE_HOME:-$HOME/.cache}/tapwing/trixie-root/.ready" ]; then
+  curl -sfI --max-time 20 "${mirror%/}/dists/trixie/InRelease" >/dev/null || skip "$mirror cannot be reached"
+fi
+unshare --mount --pid --fork true 2>/dev/null || skip "no mount and PID namespaces here"
 
 program=build/linux/Tapwing
 [ -x "$program/tapwing" ] || skip "$program/tapwing is not built (cmake --preset linux && cmake --build --preset linux)"
@@ -50,10 +53,14 @@ in_root() {
     exec chroot "$root" "$@"' in_root "$root" "$@"
 }
 
+mkdir -p "$(dirname "$root")"
+exec 9>"$root.lock"
+flock 9  # one run makes the root, the others wait for it
 if [ ! -e "$root/.ready" ]; then
   if ! command -v debootstrap >/dev/null; then
     echo "test-gnome48: installing debootstrap"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap >/dev/null \
+      || skip "no debootstrap, and apt-get could not install it"
   fi
   echo "test-gnome48: making a Debian 13 root in $root from $mirror (once)"
   rm -rf "$root"
@@ -67,11 +74,11 @@ if [ ! -e "$root/.ready" ]; then
   in_root apt-get clean
   touch "$root/.ready"
 fi
+exec 9>&-
 
-# The program and the driver go into the run's own /tmp; the desktop entry lets GNOME's
-# registry accept tapwing's application id.
-# GLib finds no app info for an entry whose Exec program is not on PATH: the link leads to the
-# run's copy.
+# The program and the driver go into the run's own /tmp. The desktop entry lets GNOME's registry
+# accept tapwing's application id; GLib finds no entry whose Exec program is not on PATH, so a
+# link leads there to the run's copy.
 install -D -m 644 app/linux/org.tapwing.Tapwing.desktop "$root/usr/share/applications/org.tapwing.Tapwing.desktop"
 ln -sfn /tmp/Tapwing/tapwing "$root/usr/local/bin/tapwing"
 STAGE=$(mktemp -d)

@@ -333,7 +333,8 @@ def main(tapwing_path, log_dir):
         wait_for(lambda: not app.has_focus(), 5, "tapwing's window to lose the focus", interval=0.2)
 
     def held_f5_counts_once():
-        # Both fields show their placeholders: every counted F5 shows a message box.
+        # First of all: before any Deactivated has come, GNOME's repeats of the held key must
+        # not count. Both fields show their placeholders, so every counted F5 shows a box.
         focus_target()
         key("F5", hold=1.5)  # past the desktop's key repeat
         wait_for(app.dialogs, 5, "F5's message box")
