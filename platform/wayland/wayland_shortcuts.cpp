@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace platform::wayland {
 namespace {
@@ -89,16 +90,25 @@ void Shortcuts::BindShortcuts() {
 void Shortcuts::OnActivated(GVariant* parameters, bool down) {
   const gchar* session = nullptr;
   const gchar* id = nullptr;
+  guint64 when = 0;  // milliseconds
   g_variant_get_child(parameters, 0, "&o", &session);
   g_variant_get_child(parameters, 1, "&s", &id);
+  g_variant_get_child(parameters, 2, "t", &when);
   if (session_.empty() || session_ != session) return;
-  for (const Shortcut& shortcut : kShortcuts) {
+  for (std::size_t i = 0; i < std::size(kShortcuts); ++i) {
+    const Shortcut& shortcut = kShortcuts[i];
     if (std::strcmp(shortcut.id, id) != 0) continue;
     if (!down) {
       releases_ = true;
       keys_.Release(shortcut.key);
     } else {
-      if (!releases_) keys_.Release(shortcut.key);
+      // GNOME repeats Activated while the key is held (every 30 ms after 500 ms) and says
+      // Deactivated only at the release. Before the first Deactivated, an Activated that soon
+      // after the key's last one is that repeat; the same hotkey pressed twice that fast would
+      // do no more than once anyway.
+      const bool repeat = when > lastActivated_[i] && when - lastActivated_[i] < 1000;
+      lastActivated_[i] = when;
+      if (!releases_ && !repeat) keys_.Release(shortcut.key);
       keys_.Press(shortcut.key);
     }
   }

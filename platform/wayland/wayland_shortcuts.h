@@ -1,6 +1,7 @@
 // F5, F6 and F7 as desktop-wide shortcuts through the GlobalShortcuts portal (KDE Plasma 5.27+,
 // GNOME 48+, Hyprland). Activated and Deactivated feed the same hotkey rule as X11's key events,
-// so a held F5 counts once; a portal that never says Deactivated makes every Activated a press.
+// so a held F5 counts once; a portal that never says Deactivated makes every Activated a press,
+// except GNOME's repeats of a held key.
 //
 // Implemented: registering the application id where the portal keeps a registry (GNOME), one
 // session with the three shortcuts passed at creation too (KDE binds only those), binding
@@ -8,6 +9,8 @@
 // on stderr says so; the keys then work while Tapwing's own window has the focus.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include "platform/gtk/gtk_hotkey_command.h"
@@ -36,6 +39,7 @@ class Shortcuts {
   std::string session_;
   std::string missing_;
   bool releases_ = false;  // the portal has said Deactivated at least once
+  std::array<std::uint64_t, 3> lastActivated_{};  // each shortcut's last Activated, in ms
 };
 
 }  // namespace platform::wayland
