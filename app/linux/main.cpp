@@ -31,6 +31,19 @@ std::string Variable(const char* name) {
   return value == nullptr || *value == '\0' ? std::string(name) + " 未设置" : std::string(name) + "=" + value;
 }
 
+// What GTK left of the command line is no option of ours.
+int Usage(const char* word) {
+  std::fprintf(stderr,
+               "tapwing: 不认识 \"%s\"\n"
+               "usage: tapwing                      start Tapwing\n"
+               "       tapwing --hotkey F5|F6|F7    deliver one press to the running Tapwing\n"
+               "       tapwing --about-session      say how Tapwing clicks and hears its keys here\n"
+               "       tapwing --setup-shortcuts    bind F5/F6/F7 as GNOME custom shortcuts\n"
+               "       tapwing --remove-shortcuts   take those shortcuts out again\n",
+               word);
+  return 2;
+}
+
 int NoDisplay() {
   std::fprintf(stderr, "tapwing: 无法连接显示服务器 (%s, %s): Tapwing needs a Wayland or X11 display\n",
                Variable("WAYLAND_DISPLAY").c_str(), Variable("DISPLAY").c_str());
@@ -79,6 +92,7 @@ int main(int argc, char** argv) {
   g_set_prgname("org.tapwing.Tapwing");  // the desktop entry's name: WM_CLASS and app_id match it
   gdk_set_allowed_backends("wayland,x11");
   if (!gtk_init_check(&argc, &argv)) return NoDisplay();
+  if (argc > 1 && !about) return Usage(argv[1]);
   const auto display = OpenDisplayBackend();
   if (display == nullptr) return NoDisplay();
   if (about) {
