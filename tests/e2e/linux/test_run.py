@@ -128,6 +128,20 @@ class ActionTest(unittest.TestCase):
                 self.assertGreaterEqual(len(groups), 2 if tick else 0)
 
 
+class SecondOutputTest(unittest.TestCase):
+    def test_f7_then_f5_clicks_exactly_the_captured_point_on_the_scaled_output(self):
+        if getattr(session, "kind", "x11") != "sway":
+            self.skipTest("one output here (sway's second lies at x=1280, at scale 2)")
+        point = (1280 + 517, 391)
+        session.capture(app, point)
+        app.select("动作", "左键单击")
+        app.select("延时", "延时50MS")
+        mark = session.click_mark()
+        session.hold_hotkey("F5", lambda: len(session.clicks(mark)) >= 6, app)
+        stop_run()
+        self.assertEqual({(x, y) for _, _, x, y in session.clicks(mark)}, {point})
+
+
 class EditDuringRunTest(unittest.TestCase):
     def test_junk_in_a_field_pauses_the_run_until_a_number_is_back(self):
         if session.x is None:
