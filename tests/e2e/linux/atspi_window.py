@@ -38,6 +38,7 @@ class Tapwing:
     def kill(self):
         _kill(self.proc)
         self.session.forget(self)
+        self.session.settle_after_exit()
 
     def wait_shown(self, timeout=20):
         """Waits for this process's visible X window named "Tapwing" (on X11) and for the same

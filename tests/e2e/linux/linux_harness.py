@@ -210,6 +210,9 @@ class NativeSession(Session):
         window = app.xid if app and not self.xtest else None
         return self.press_hotkey(key, took_effect, window=window)
 
+    def settle_after_exit(self):
+        """After a tapwing ended: nothing of it lingers in an X session."""
+
     def send_hotkey(self, key):
         """`tapwing --hotkey KEY`, as a desktop shortcut runs it: its exit status and what it said."""
         done = self.run_tapwing("--hotkey", key)

@@ -267,7 +267,7 @@ class WaylandSession(lh.NativeSession):
             driver.move(*point)
             return self._pointer_is(point)
 
-        wait_for(seen, 10, "the click target to see the pointer", interval=0.1)
+        wait_for(seen, 20, "the click target to see the pointer", interval=0.1)
 
     def _pointer_is(self, point):
         try:
@@ -326,6 +326,20 @@ class WaylandSession(lh.NativeSession):
                 if window is not None and window.getState().contains(pyatspi.STATE_ACTIVE):
                     return app.get_process_id()
         return None
+
+    def settle_after_exit(self):
+        """KDE drops an ended tapwing's global shortcuts a moment later, by their component
+        name, which the next tapwing shares: wait for that first, or it drops the new ones."""
+        if self.kind != "kwin":
+            return
+
+        def dropped():
+            try:
+                return _gdbus(self.env, "--dest", "org.kde.kglobalaccel", "--object-path", "/component/tapwing",
+                              "--method", "org.kde.kglobalaccel.Component.isActive") == "(false,)"
+            except RuntimeError:
+                return True  # never registered
+        wait_for(dropped, 5, "KDE to drop the ended tapwing's shortcuts", interval=0.05)
 
     def start_tapwing(self, *args, permit=True, **kwargs):
         """tapwing; on GNOME its "Remote desktop" dialog comes at every start, and is answered
