@@ -1,15 +1,16 @@
 #!/usr/bin/python3
 """The native Linux tapwing's click timing beside this machine's reference clickers, on X11,
-KWin and mutter; prints one table.
+KWin, mutter and sway; prints one table.
 
 Each session kind runs in a child process of its own (AT-SPI binds a process to one session
-bus), in a native e2e session: Xvfb, or a headless KWin or mutter with PipeWire and the
-portals, each with its own D-Bus, runtime and XDG dirs and a click target that stamps every
-button event with CLOCK_MONOTONIC in µs. In each:
-  1. idle CPU of tapwing over 10 s (and, on Wayland, of PipeWire and the compositor);
+bus), in a native e2e session: Xvfb, a headless KWin or mutter with PipeWire and the portals,
+or a headless sway (the wlroots virtual pointer), each with its own D-Bus, runtime and XDG
+dirs and a click target that stamps every button event with CLOCK_MONOTONIC in µs. In each:
+  1. idle CPU of tapwing over 10 s (and, on Wayland, of the compositor and PipeWire);
   2. tapwing at "延时10MS", left click, 5 s rounds alternating with its reference (X11: the
-     timerfd XTest loop and xdotool; Wayland: portal_clicks, a timerfd loop sending the same
-     portal calls), 3 rounds each; the median round of each is printed;
+     timerfd XTest loop and xdotool; KWin, mutter: portal_clicks, a timerfd loop sending the
+     same portal calls; sway: wlr_clicks, a timerfd loop driving one virtual pointer the same
+     way), 3 rounds each; the median round of each is printed;
   3. F6 -> last click, over 5 stops;
   4. start to window shown, median of 5 starts.
 A benchmark, not a test: it prints whether the aims are met and exits 0 whenever it ran
@@ -41,7 +42,11 @@ PERIOD_MS = 10
 POINT = (1100, 850)  # on the click target, away from the centred window
 TIMERFD_CLICKS = lh.TOOLS_DIR / "timerfd_clicks"
 PORTAL_CLICKS = lh.TOOLS_DIR / "portal_clicks"
-KINDS = ("x11", "kwin", "mutter")
+WLR_CLICKS = lh.TOOLS_DIR / "wlr_clicks"
+SWAY_LAYOUT = (2560, 1024)  # the sway session's two outputs side by side, logical pixels
+KINDS = ("x11", "kwin", "mutter", "sway")
+# Each Wayland kind's reference clicker: the same way in as tapwing's there.
+REFERENCES = {"kwin": "portal_clicks", "mutter": "portal_clicks", "sway": "wlr_clicks"}
 
 AIM_RATE = 100.0       # clicks/s, to one decimal
 AIM_MEDIAN_MS = 0.1    # |median interval - 10 ms|
@@ -87,7 +92,7 @@ class BusWatch:
     """A monitor connection on the session bus (org.freedesktop.DBus.Monitoring.BecomeMonitor)
     that stamps, with CLOCK_MONOTONIC as GDBus's thread reads them, the hotkey presses on their
     way to tapwing: GlobalShortcuts' Activated signal (KDE) and the ActivateAction call of
-    `tapwing --hotkey` (GNOME). A monitor sees the unicast Activated, which a match rule alone
+    `tapwing --hotkey` (GNOME, sway). A monitor sees the unicast Activated, which a match rule alone
     would not."""
 
     RULES = ["type='signal',interface='org.freedesktop.portal.GlobalShortcuts',member='Activated'",
@@ -280,13 +285,15 @@ class X11Bench(Bench):
 
 
 class WaylandBench(Bench):
-    """tapwing through the portals, against portal_clicks in the same session. Its press sends
-    come from TAPWING_TRACE_SENDS, the reference's from its own stamps: mutter's headless mode
+    """tapwing through the portals (KWin, mutter) or the wlroots virtual pointer (sway),
+    against the reference clicker of that way in, in the same session. Its press sends come
+    from TAPWING_TRACE_SENDS, the reference's from its own stamps: mutter's headless mode
     hands input to clients once per frame, so the target sees the clicks in batches."""
 
     def __init__(self, session, args):
         super().__init__(session, args)
         self.kind = session.kind
+        self.ref_name = REFERENCES[self.kind]
         self.trace = session.dir / "sends-tapwing.log"
         self.watch = None
         self.ref = None
@@ -318,9 +325,10 @@ class WaylandBench(Bench):
         time.sleep(1.0)
         hz = os.sysconf("SC_CLK_TCK")
         log(f"idle CPU over {self.args.idle:g} s")
-        compositor = "kwin_wayland" if self.kind == "kwin" else "mutter"
-        pids = {"tapwing": self.app.pid, "pipewire": self.s._procs["pipewire"].pid,
-                compositor: self.s._procs[compositor].pid}
+        compositor = {"kwin": "kwin_wayland"}.get(self.kind, self.kind)
+        pids = {"tapwing": self.app.pid, compositor: self.s._procs[compositor].pid}
+        if "pipewire" in self.s._procs:  # the portals' screen casts; sway runs none
+            pids["pipewire"] = self.s._procs["pipewire"].pid
         before, t0 = {k: cpu_ticks(p) for k, p in pids.items()}, time.monotonic()
         time.sleep(self.args.idle)
         after, wall = {k: cpu_ticks(p) for k, p in pids.items()}, time.monotonic() - t0
@@ -330,20 +338,22 @@ class WaylandBench(Bench):
     def start_reference(self):
         from wayland_session import portal_dialog
 
-        self.ref = subprocess.Popen([str(PORTAL_CLICKS), *map(str, POINT)], env=self.s.env, stdin=subprocess.PIPE,
-                                    stdout=subprocess.PIPE, stderr=self.s._log("portal_clicks"), text=True,
+        # Started as tapwing is: the same user, the same environment.
+        command = ([WLR_CLICKS, *POINT, *SWAY_LAYOUT] if self.kind == "sway" else [PORTAL_CLICKS, *POINT])
+        self.ref = subprocess.Popen([str(c) for c in command], env=self.s.env, stdin=subprocess.PIPE,
+                                    stdout=subprocess.PIPE, stderr=self.s._log(self.ref_name), text=True,
                                     bufsize=1)
-        self.s._record(self.ref.pid, "portal_clicks")
+        self.s._record(self.ref.pid, self.ref_name)
         if self.kind == "mutter":
             portal_dialog(allow=True)
         self.expect("ready", 20)
 
     def expect(self, word, timeout):
         if not select.select([self.ref.stdout], [], [], timeout)[0]:
-            raise RuntimeError(f"portal_clicks said nothing within {timeout} s")
+            raise RuntimeError(f"{self.ref_name} said nothing within {timeout} s")
         line = self.ref.stdout.readline().strip()
         if line != word:
-            raise RuntimeError(f"portal_clicks: {line or 'exited'} (code {self.ref.poll()})")
+            raise RuntimeError(f"{self.ref_name}: {line or 'exited'} (code {self.ref.poll()})")
 
     def sends(self, path, start, end):
         try:
@@ -363,20 +373,20 @@ class WaylandBench(Bench):
         return figures
 
     def reference_round(self):
-        sends = self.s.dir / f"sends-portal-{now_us()}.log"
+        sends = self.s.dir / f"sends-{self.ref_name}-{now_us()}.log"
         mark = self.s.click_mark()
         self.ref.stdin.write(f"run {self.count()} {PERIOD_MS} {sends}\n")
         self.expect("done", self.args.seconds * 3 + 10)
         self.wait_quiet(0.3, 5)
-        return {"portal": period_figures(self.lefts(mark), PERIOD_MS),
-                "portal sent": self.sends(sends, 0, now_us())}
+        return {self.ref_name: period_figures(self.lefts(mark), PERIOD_MS),
+                self.ref_name + " sent": self.sends(sends, 0, now_us())}
 
     def periods(self):
         self.start_reference()
         try:
-            self.alternate([("tapwing", self.tapwing_round), ("portal_clicks", self.reference_round)])
+            self.alternate([("tapwing", self.tapwing_round), (self.ref_name, self.reference_round)])
         finally:
-            self.ref.stdin.close()  # ends its portal session
+            self.ref.stdin.close()  # ends its portal session or its device
             lh._kill(self.ref)
 
     def start_to_shown(self):
@@ -527,15 +537,15 @@ def table_rows(results):
 
 
 def wayland_rows(kind, results):
-    """One Wayland kind's rows: at the target and as sent, tapwing beside portal_clicks."""
-    rows, p = [], f"{kind}: "
+    """One Wayland kind's rows: at the target and as sent, tapwing beside its reference."""
+    rows, p, name = [], f"{kind}: ", REFERENCES[kind]
     for where in ("", " sent"):
-        tap, ref = results.get("tapwing" + where), results.get("portal" + where)
+        tap, ref = results.get("tapwing" + where), results.get(name + where)
         label = " at target" if not where else " sent"
         if tap:
-            rows.append(tapwing_row(f"{p}tapwing {PERIOD_MS} ms{label}", tap, ref, "portal_clicks"))
+            rows.append(tapwing_row(f"{p}tapwing {PERIOD_MS} ms{label}", tap, ref, name))
         if ref:
-            rows.append(period_row(f"{p}portal_clicks {PERIOD_MS} ms{label}", ref, "(ref)"))
+            rows.append(period_row(f"{p}{name} {PERIOD_MS} ms{label}", ref, "(ref)"))
     source = " (from Activated)" if kind == "kwin" else " (from --hotkey's call)"
     rows += common_rows(results, p, source)
     rows += idle_rows(results, p)
@@ -581,7 +591,7 @@ def main():
     timing_options(parser)
     parser.add_argument("--starts", type=int, default=5, help="starts timed to the window (default 5)")
     parser.add_argument("--rounds", type=int, default=3, help="alternating rounds of each clicker (default 3)")
-    parser.add_argument("--sessions", default=",".join(KINDS), help="which of x11,kwin,mutter (default all)")
+    parser.add_argument("--sessions", default=",".join(KINDS), help=f"which of {','.join(KINDS)} (default all)")
     parser.add_argument("--child", choices=KINDS, help=argparse.SUPPRESS)
     parser.add_argument("--results", help=argparse.SUPPRESS)
     args, ignored = parser.parse_known_args()
@@ -592,7 +602,8 @@ def main():
     kinds = [k for k in args.sessions.split(",") if k]
     if not set(kinds) <= set(KINDS):
         parser.error(f"--sessions: of {','.join(KINDS)}")
-    needed = [lh.TAPWING, TIMERFD_CLICKS] + ([PORTAL_CLICKS] if set(kinds) - {"x11"} else [])
+    needed = ([lh.TAPWING, TIMERFD_CLICKS] + ([PORTAL_CLICKS] if {"kwin", "mutter"} & set(kinds) else [])
+              + ([WLR_CLICKS] if "sway" in kinds else []))
     if not all(p.exists() for p in needed):
         log(f"{' or '.join(map(str, needed))} is not built ({lh.BUILD_HINT})")
         return 2

@@ -2,8 +2,8 @@
 # The timing benchmark in two parts, each printing its table:
 #  1. the Windows program under Wine (bench.py): builds the build this host runs (win32, or
 #     win64 where 32-bit programs cannot run; scripts/wine-arch.sh decides);
-#  2. the native Linux program (bench_linux.py) on X11, KWin and mutter: builds the linux preset
-#     (tapwing and the reference clickers timerfd_clicks and portal_clicks).
+#  2. the native Linux program (bench_linux.py) on X11, KWin, mutter and sway: builds the linux
+#     preset (tapwing and the reference clickers timerfd_clicks, portal_clicks and wlr_clicks).
 # Build output and progress go to stderr, so that stdout carries only the tables. A part that
 # cannot run says why on stderr and the other still runs; the exit code is 1 if either failed.
 # Options (--seconds, --stops, --idle) go to both parts; the native part's own (--rounds,

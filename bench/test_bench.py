@@ -133,6 +133,18 @@ class NativeVerdictTest(unittest.TestCase):
         self.assertEqual(verdict(figures(10.0, 0.5, 99.94), figures(10.0, 1.0)), "NO")  # a tick lost
         self.assertEqual(verdict({"n": 0}, figures(10.0, 1.0)), "NO")
 
+    def test_sway_rows_hold_tapwing_against_wlr_clicks(self):
+        import bench_linux
+
+        def figures(p99):
+            return {"n": 500, "median": 10.0, "p95": p99, "p99": p99, "max": p99, "rate": 100.0}
+
+        rows = bench_linux.wayland_rows("sway", {"tapwing": figures(1.3), "wlr_clicks": figures(1.0),
+                                                 "tapwing sent": figures(0.5), "wlr_clicks sent": figures(1.0)})
+        self.assertEqual([(row[0], row[-1]) for row in rows],
+                         [("sway: tapwing 10 ms at target", "NO"), ("sway: wlr_clicks 10 ms at target", "(ref)"),
+                          ("sway: tapwing 10 ms sent", "yes"), ("sway: wlr_clicks 10 ms sent", "(ref)")])
+
 
 class RoundsTest(unittest.TestCase):
     def test_the_median_round_by_p99_with_every_round_beside_it(self):

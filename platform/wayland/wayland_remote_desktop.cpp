@@ -1,14 +1,11 @@
 #include "platform/wayland/wayland_remote_desktop.h"
 
-#include <fcntl.h>
 #include <gdk/gdk.h>
 #include <glib/gstdio.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
-#include <ctime>
 
+#include "platform/wayland/send_trace.h"
 #include "platform/wayland/wayland_cursor_streams.h"
 
 namespace platform::wayland {
@@ -69,22 +66,12 @@ std::optional<std::pair<int, int>> Pair(GVariant* properties, const char* key) {
   return std::make_pair(int{a}, int{b});
 }
 
-// TAPWING_TRACE_SENDS=<file>: the benchmark's view of when each button press goes out (one
-// CLOCK_MONOTONIC line in µs per press), since a compositor may hand the clicks on in batches.
+// Only button presses count as sends for the trace.
 void TraceSend(const char* method, GVariant* args) {
-  static const int fd = [] {
-    const char* file = g_getenv("TAPWING_TRACE_SENDS");
-    return file != nullptr ? open(file, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
-  }();
-  if (fd < 0 || std::strcmp(method, "NotifyPointerButton") != 0) return;
+  if (std::strcmp(method, "NotifyPointerButton") != 0) return;
   std::uint32_t pressed = 0;
   g_variant_get_child(args, 3, "u", &pressed);
-  if (pressed == 0) return;
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  char line[32];
-  const int n = std::snprintf(line, sizeof line, "%lld\n", now.tv_sec * 1000000LL + now.tv_nsec / 1000);
-  if (write(fd, line, static_cast<size_t>(n)) != n) return;
+  if (pressed != 0) TracePressSent();
 }
 
 }  // namespace
