@@ -372,16 +372,26 @@ class WaylandSession(lh.NativeSession):
 
 def portal_dialog(allow=True, interact=True, timeout=15):
     """Answers GNOME's "Remote desktop" portal dialog through AT-SPI: tick "Allow remote
-    interaction" (interact) and press Share, or press Cancel. Returns once pressed."""
+    interaction" (interact) and press Share, or press Cancel. Returns once the dialog is gone.
+    Only a dialog on screen counts: an earlier one may linger in AT-SPI for a moment."""
     import pyatspi
     from atspi_window import descendants
+
+    def showing(window):
+        try:
+            return window.getState().contains(pyatspi.STATE_SHOWING)
+        except Exception:  # gone meanwhile
+            return False
 
     def dialog_button():
         for app in pyatspi.Registry.getDesktop(0):
             if app is None or "portal" not in (app.name or ""):
                 continue
             app.clearCache()
-            objs = list(descendants(app))
+            windows = [w for w in app if w is not None and showing(w)]
+            if not windows:
+                continue
+            objs = [o for w in windows for o in descendants(w)]
             # GTK 4 names a button by its mnemonic and its label: "_Share Share".
             buttons = {o.name.split(" ")[-1]: o for o in objs if o.getRole() == pyatspi.ROLE_PUSH_BUTTON and o.name}
             wanted = buttons.get("Share" if allow else "Cancel")
@@ -397,3 +407,4 @@ def portal_dialog(allow=True, interact=True, timeout=15):
             tick.queryAction().doAction(0)
             wait_for(lambda: tick.getState().contains(pyatspi.STATE_CHECKED), 5, "the tick")
     button.queryAction().doAction(0)
+    wait_for(lambda: not showing(button), 10, "the portal's dialog to close")
