@@ -227,8 +227,8 @@ class NativeSession(Session):
         """Puts the point into app's fields the user's way: pointer there, F7. Each try comes
         from beside the point: a Wayland desktop reports the pointer only when it moves."""
         for attempt in range(attempts):
-            self.input.move(point[0] + 1, point[1] + 1)
-            self.input.move(*point)
+            for dx, dy in ((6, 6), (-6, -6), (0, 0)):  # real motions, each a fresh report
+                self.input.move(point[0] + dx, point[1] + dy)
             try:
                 self.hold_hotkey("F7", lambda: app.fields() == tuple(map(str, point)), app)
                 return
