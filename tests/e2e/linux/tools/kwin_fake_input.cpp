@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "command_loop.h"
+
 namespace {
 
 org_kde_kwin_fake_input* g_fake = nullptr;
@@ -62,18 +64,5 @@ int main() {
     return 5;
   }
   org_kde_kwin_fake_input_authenticate(g_fake, "Tapwing tests", "drives the e2e tests");
-  std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  char line[256];
-  std::puts(wl_display_roundtrip(display) < 0 ? "error connection" : "ready");
-  while (std::fgets(line, sizeof line, stdin)) {
-    if (!Run(line)) {
-      std::printf("error unknown command: %s", line);
-      continue;
-    }
-    if (wl_display_roundtrip(display) < 0) {
-      std::puts("error connection lost");
-      return 6;
-    }
-    std::puts("ok");
-  }
+  return ServeCommands(display, &Run);
 }

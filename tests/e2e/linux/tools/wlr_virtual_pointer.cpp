@@ -16,6 +16,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "command_loop.h"
+
 namespace {
 
 zwlr_virtual_pointer_manager_v1* g_manager = nullptr;
@@ -79,18 +81,5 @@ int main(int argc, char** argv) {
     return 5;
   }
   g_pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(g_manager, nullptr);
-  std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  char line[256];
-  std::puts(wl_display_roundtrip(display) < 0 ? "error connection" : "ready");
-  while (std::fgets(line, sizeof line, stdin)) {
-    if (!Run(line)) {
-      std::printf("error unknown command: %s", line);
-      continue;
-    }
-    if (wl_display_roundtrip(display) < 0) {
-      std::puts("error connection lost");
-      return 6;
-    }
-    std::puts("ok");
-  }
+  return ServeCommands(display, &Run);
 }
