@@ -88,7 +88,8 @@ def open_session(name, **options):
         value = os.environ.get(f"TAPWING_E2E_{option.upper()}")
         if value:
             options.setdefault(option, int(value))
-    return WaylandSession(name, kind, **options).start()
+    # Its own artifacts folder: each kind's logs stay for a look after the whole suite.
+    return WaylandSession(f"{name}-{kind}", kind, **options).start()
 
 
 class NativeSession(Session):
@@ -223,15 +224,19 @@ class NativeSession(Session):
         return subprocess.run([*self.run_as, str(TAPWING), *args], env=self.env, capture_output=True, text=True,
                               timeout=20)
 
-    def capture(self, app, point, attempts=3):
+    def capture(self, app, point, attempts=5):
         """Puts the point into app's fields the user's way: pointer there, F7. Each try comes
-        from beside the point: a Wayland desktop reports the pointer only when it moves."""
+        from beside the point: a Wayland desktop reports the pointer only when it moves, and a
+        portal may still be granting the session."""
         for attempt in range(attempts):
             for dx, dy in ((6, 6), (-6, -6), (0, 0)):  # real motions, each a fresh report
                 self.input.move(point[0] + dx, point[1] + dy)
             try:
                 self.hold_hotkey("F7", lambda: app.fields() == tuple(map(str, point)), app)
                 return
-            except AssertionError:
+            except AssertionError as failure:
                 if attempt == attempts - 1:
-                    raise
+                    log = self.artifacts / "tapwing.log"
+                    said = log.read_text(errors="replace")[-600:] if log.exists() else ""
+                    raise AssertionError(f"{failure}; fields {app.fields()}, message boxes {app.dialogs()}, "
+                                         f"tapwing said: {said!r}") from None
