@@ -51,9 +51,7 @@ std::uint32_t VersionNow(GDBusConnection* bus, const char* interface, std::strin
                                                 G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &failure);
   if (reply == nullptr) {
     // Only where no portal answers is that the reason; else it just lacks the interface.
-    if (g_error_matches(failure, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
-        g_error_matches(failure, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER))
-      error = failure->message;
+    if (NoPortalAnswers(failure)) error = failure->message;
     g_error_free(failure);
     return 0;
   }
@@ -95,7 +93,7 @@ void WaylandBackend::Attach(GtkWidget* window) {
     const std::string portal = !error.empty() ? "找不到桌面门户服务 (" + error + ")" : "桌面门户没有远程桌面接口";
     if (version > 0) {
       Choose(Path::Portal, "");
-      desktop_.Ask();
+      desktop_.Ask(version);
     } else if (wlr_) {
       Choose(Path::Wlr, portal);
     } else {

@@ -104,8 +104,7 @@ void Portal::Version(const char* interface, std::function<void(std::uint32_t, co
             return;
           }
           // No portal service answers at all, or it answers without this interface.
-          const bool noService = g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
-                                 g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER);
+          const bool noService = NoPortalAnswers(error);
           const std::string text = TakeError(error);
           (*done)(0, noService ? text : std::string());
           return;
@@ -172,6 +171,11 @@ void Portal::OnSignalArrived(GDBusConnection*, const gchar*, const gchar*, const
   // A copy: the handler may unsubscribe itself, which frees the Handler.
   const auto handler = static_cast<Handler*>(data)->handler;
   handler(parameters);
+}
+
+bool NoPortalAnswers(const GError* error) {
+  return g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
+         g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER);
 }
 
 GVariant* Options(std::initializer_list<std::pair<const char*, GVariant*>> entries) {

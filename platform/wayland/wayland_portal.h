@@ -72,6 +72,9 @@ class Portal {
   std::vector<guint> subscriptions_;
 };
 
+// A call failed because no portal service is there at all (rather than lacking an interface).
+bool NoPortalAnswers(const GError* error);
+
 // An a{sv} from name/value pairs; the values are floating references the dictionary takes.
 GVariant* Options(std::initializer_list<std::pair<const char*, GVariant*>> entries);
 

@@ -80,9 +80,11 @@ RemoteDesktop::RemoteDesktop(Portal& portal, Lost lost) : portal_(portal), lost_
 
 RemoteDesktop::~RemoteDesktop() { End(); }
 
-void RemoteDesktop::Ask() {
+void RemoteDesktop::Ask(std::uint32_t version) {
   if (state_ != State::Idle) return;
   state_ = State::Asking;
+  if (version > 0) version_ = version;
+  if (version_ > 0) return CreateSession();  // known already: no second question at start-up
   const unsigned generation = generation_;
   portal_.Version(kRemoteDesktop, [this, generation](std::uint32_t version, const std::string& error) {
     if (generation != generation_) return;

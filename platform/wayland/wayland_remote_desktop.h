@@ -40,8 +40,9 @@ class RemoteDesktop {
   RemoteDesktop& operator=(const RemoteDesktop&) = delete;
 
   State Current() const { return state_; }
-  // Starts asking for a session, unless one is granted or being asked for.
-  void Ask();
+  // Starts asking for a session, unless one is granted or being asked for. `version` is the
+  // portal's RemoteDesktop version where the caller knows it already (0: ask the portal).
+  void Ask(std::uint32_t version = 0);
 
   // Each does nothing unless the session is ready. Coordinates are the desktop's logical ones.
   void Move(double x, double y);
