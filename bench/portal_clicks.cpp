@@ -15,10 +15,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "round_commands.h"
 #include "timer_grid.h"
 
 namespace {
@@ -150,16 +150,9 @@ int main(int argc, char** argv) {
   const std::uint32_t node = OpenSession(&x0, &y0);
   const double x = std::atof(argv[1]) - x0, y = std::atof(argv[2]) - y0;
   std::cout << "ready" << std::endl;
-  std::string line;
-  while (std::getline(std::cin, line)) {
-    std::istringstream words(line);
-    std::string verb, sends_file;
-    long count = 0, period_ms = 0;
-    if (!(words >> verb >> count >> period_ms >> sends_file) || verb != "run" || count <= 0 || period_ms <= 0) {
-      std::cout << "error bad command: " << line << std::endl;
-      continue;
-    }
-    Round(count, period_ms, node, x, y, sends_file);
+  RoundCommand round;
+  while (NextRound(round)) {
+    Round(round.count, round.period_ms, node, x, y, round.sends_file);
     std::cout << "done" << std::endl;
   }
   GVariant* closed = g_dbus_connection_call_sync(g_bus, kPortal, g_session.c_str(), "org.freedesktop.portal.Session",

@@ -18,10 +18,10 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "round_commands.h"
 #include "timer_grid.h"
 
 namespace {
@@ -114,17 +114,10 @@ int main(int argc, char** argv) {
             static_cast<std::uint32_t>(2 * width), static_cast<std::uint32_t>(2 * height)};
   // The device exists on the compositor's side before the first round.
   std::cout << (wl_display_roundtrip(display) < 0 ? "error connection" : "ready") << std::endl;
-  std::string line;
-  while (std::getline(std::cin, line)) {
-    std::istringstream words(line);
-    std::string verb, sends_file;
-    long count = 0, period_ms = 0;
-    if (!(words >> verb >> count >> period_ms >> sends_file) || verb != "run" || count <= 0 || period_ms <= 0) {
-      std::cout << "error bad command: " << line << std::endl;
-      continue;
-    }
+  RoundCommand round;
+  while (NextRound(round)) {
     // The round trip: "done" once the compositor has handled the whole round.
-    if (!Round(p, count, period_ms, sends_file) || wl_display_roundtrip(display) < 0) {
+    if (!Round(p, round.count, round.period_ms, round.sends_file) || wl_display_roundtrip(display) < 0) {
       std::cout << "error connection lost" << std::endl;
       return 4;
     }
