@@ -122,8 +122,7 @@ class WaylandSession(lh.NativeSession):
             self._start_bus()
             self._start_compositor()
             if self.kind in ("kwin", "mutter"):
-                self._spawn("pipewire", ["pipewire"])
-                self._spawn("wireplumber", ["wireplumber"])
+                self._start_pipewire()
             if self.kind != "weston":  # no seat: nothing could click the target
                 self._start_clicktarget()
                 self._start_input()
@@ -239,6 +238,26 @@ class WaylandSession(lh.NativeSession):
             return False
 
         wait_for(up, 15, f"{self.kind}'s Wayland socket")
+
+    def _start_pipewire(self):
+        """PipeWire, then its session manager once PipeWire listens: a WirePlumber that comes
+        too early gives up, and without it no screen-cast stream is ever linked."""
+        pipewire = self._spawn("pipewire", ["pipewire"])
+
+        def listening():
+            if pipewire.poll() is not None:
+                raise AssertionError(f"pipewire exited with code {pipewire.returncode}; see its log")
+            return (self.dir / "run" / "pipewire-0").exists()
+
+        wait_for(listening, 10, "PipeWire's socket")
+        manager = self._spawn("wireplumber", ["wireplumber"])
+
+        def managing():
+            if manager.poll() is not None:
+                raise AssertionError(f"wireplumber exited with code {manager.returncode}; see its log")
+            return '"WirePlumber"' in self.as_user(["pw-cli", "ls", "Client"])
+
+        wait_for(managing, 10, "WirePlumber to join PipeWire", interval=0.1)
 
     def _start_clicktarget(self):
         self.click_log.touch()
@@ -363,8 +382,7 @@ class WaylandSession(lh.NativeSession):
         (mutter then ends its screen casts, and the portal says Closed)."""
         for what in ("wireplumber", "pipewire"):
             _kill(self._procs.pop(what))
-        self._spawn("pipewire", ["pipewire"])
-        self._spawn("wireplumber", ["wireplumber"])
+        self._start_pipewire()
 
     def screenshot(self, name, crop=None):
         return None  # no screenshot API without a desktop shell; failures are read from the logs
