@@ -6,15 +6,30 @@ void HotkeyLatches::Press(Hotkey key) {
   KeyLatch& latch = latches_[Index(key)];
   const bool wasPending = latch.Pending();
   latch.Press();
+  if (held_) {
+    if (latch.Pending()) latch.Tap();
+    return;
+  }
   if (!wasPending && latch.Pending() && onPress_) onPress_();
 }
 
 void HotkeyLatches::Tap(Hotkey key) {
   latches_[Index(key)].Tap();
-  if (onPress_) onPress_();
+  if (!held_ && onPress_) onPress_();
+}
+
+void HotkeyLatches::Let(bool keep) {
+  if (!held_) return;
+  held_ = false;
+  if (!keep) {
+    for (KeyLatch& latch : latches_) latch.Drop();
+  } else if (Pending() && onPress_) {
+    onPress_();
+  }
 }
 
 bool HotkeyLatches::Pending() const {
+  if (held_) return false;
   for (const KeyLatch& latch : latches_) {
     if (latch.Pending()) return true;
   }

@@ -37,6 +37,11 @@ class KeyLatch {
   }
   // A press the next read has yet to see.
   bool Pending() const { return pressed_; }
+  // Forgets a press not read yet.
+  void Drop() {
+    pressed_ = false;
+    tapped_ = false;
+  }
 
  private:
   bool down_ = false;
@@ -46,12 +51,17 @@ class KeyLatch {
 
 class HotkeyLatches : public Keyboard {
  public:
-  bool Pressed(Hotkey key) override { return latches_[Index(key)].Read(); }
+  bool Pressed(Hotkey key) override { return !held_ && latches_[Index(key)].Read(); }
   void Press(Hotkey key);
   void Release(Hotkey key) { latches_[Index(key)].Release(); }
   void Tap(Hotkey key);
   // Some press of F5, F6 or F7 waits for its read.
   bool Pending() const;
+  // While the display backend cannot act on a press yet (it is still finding out how to reach
+  // the desktop), presses wait instead of being read, as taps so a quick release keeps them.
+  void Hold() { held_ = true; }
+  // Ends a Hold: the waiting presses count at the next read (keep), or are forgotten.
+  void Let(bool keep);
   // Called on every new press, so a poll that sleeps at rest can wake.
   void OnPress(std::function<void()> callback) { onPress_ = std::move(callback); }
   // F5, F6 and F7 pressed while `window` has the keyboard focus count too: where nothing hears
@@ -64,6 +74,7 @@ class HotkeyLatches : public Keyboard {
 
   std::array<KeyLatch, 3> latches_;
   std::function<void()> onPress_;
+  bool held_ = false;
 };
 
 }  // namespace platform::gtk

@@ -71,17 +71,26 @@ bool IsWaylandDisplay() {
 }
 
 WaylandBackend::WaylandBackend()
-    : desktop_(portal_,
-               [this](std::int64_t code, const std::string& reason) {
-                 // A portal that fails before it ever worked gives way to the wlroots pointer
-                 // (sway with the GNOME or KDE portal backend installed beside it).
-                 if (wlr_ && !portalWorked_) return Choose(Path::Wlr, "远程桌面门户失败: " + reason);
-                 if (InputLost) InputLost(DeviceUnavailable(code, "远程桌面", reason));
-               }),
+    : desktop_(
+          portal_,
+          [this](std::int64_t code, const std::string& reason) {
+            // A portal that fails before it ever worked gives way to the wlroots pointer
+            // (sway with the GNOME or KDE portal backend installed beside it).
+            if (wlr_ && !portalWorked_) {
+              hotkeys_.Let(true);
+              return Choose(Path::Wlr, "远程桌面门户失败: " + reason);
+            }
+            hotkeys_.Let(false);  // refused at start-up: its message is all those presses get
+            if (InputLost) InputLost(DeviceUnavailable(code, "远程桌面", reason));
+          },
+          [this] { hotkeys_.Let(true); }),
       shortcuts_(portal_, hotkeys_),
       wlr_(VirtualPointer::Open(gdk_display_get_default())) {
   if (wlr_ && PointerOverlay::Supported())
     overlay_ = std::make_unique<PointerOverlay>([this] { hotkeys_.Tap(Hotkey::F7); });
+  // A press before the probe, and where the portal is chosen before the start-up session, has
+  // nothing to act on yet: it waits for them instead of being lost.
+  hotkeys_.Hold();
 }
 
 WaylandBackend::~WaylandBackend() = default;
@@ -94,11 +103,10 @@ void WaylandBackend::Attach(GtkWidget* window) {
     if (version > 0) {
       Choose(Path::Portal, "");
       desktop_.Ask(version);
-    } else if (wlr_) {
-      Choose(Path::Wlr, portal);
-    } else {
-      Choose(Path::None, portal);
+      return;
     }
+    Choose(wlr_ ? Path::Wlr : Path::None, portal);
+    hotkeys_.Let(true);
   });
 }
 

@@ -76,7 +76,8 @@ void TraceSend(const char* method, GVariant* args) {
 
 }  // namespace
 
-RemoteDesktop::RemoteDesktop(Portal& portal, Lost lost) : portal_(portal), lost_(std::move(lost)) {}
+RemoteDesktop::RemoteDesktop(Portal& portal, Lost lost, std::function<void()> ready)
+    : portal_(portal), lost_(std::move(lost)), ready_(std::move(ready)) {}
 
 RemoteDesktop::~RemoteDesktop() { End(); }
 
@@ -199,6 +200,7 @@ void RemoteDesktop::Started(GVariant* results) {
   if (areas_.empty()) return Fail(kRefused, "桌面门户没有给出屏幕");
   state_ = State::Ready;
   OpenCursorStreams();
+  if (ready_) ready_();
 }
 
 // F7's position comes from the streams' cursor metadata; without it moves and clicks still work.

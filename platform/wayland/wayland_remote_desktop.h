@@ -34,7 +34,8 @@ class RemoteDesktop {
   // The session ended or was never granted; `reason` is for the user.
   using Lost = std::function<void(std::int64_t code, const std::string& reason)>;
 
-  RemoteDesktop(Portal& portal, Lost lost);
+  // `ready` is called each time a session is granted and started.
+  RemoteDesktop(Portal& portal, Lost lost, std::function<void()> ready);
   ~RemoteDesktop();
   RemoteDesktop(const RemoteDesktop&) = delete;
   RemoteDesktop& operator=(const RemoteDesktop&) = delete;
@@ -72,6 +73,7 @@ class RemoteDesktop {
 
   Portal& portal_;
   Lost lost_;
+  std::function<void()> ready_;
   State state_ = State::Idle;
   unsigned generation_ = 0;  // answers for an ended session are ignored
   std::uint32_t version_ = 0;

@@ -39,6 +39,33 @@ TEST(KeyLatch, CountsAPressOnceWhileItIsDown) {
   EXPECT_TRUE(key.Read());
 }
 
+// Presses made before the backend can act wait for it, even when released at once; a hold that
+// ends in failure forgets them; a key still down afterwards is not pressed anew by its repeats.
+TEST(HotkeyLatches, PressesDuringAHoldWaitForItsEnd) {
+  HotkeyLatches keys;
+  int wakes = 0;
+  keys.OnPress([&wakes] { ++wakes; });
+  keys.Hold();
+  keys.Press(Hotkey::F7);
+  keys.Release(Hotkey::F7);
+  keys.Press(Hotkey::F5);
+  EXPECT_FALSE(keys.Pending());
+  EXPECT_FALSE(keys.Pressed(Hotkey::F7));
+  EXPECT_EQ(wakes, 0);
+  keys.Let(true);
+  EXPECT_EQ(wakes, 1);
+  EXPECT_TRUE(keys.Pressed(Hotkey::F7));
+  EXPECT_TRUE(keys.Pressed(Hotkey::F5));
+  keys.Press(Hotkey::F5);  // auto-repeat of the key still held
+  EXPECT_FALSE(keys.Pressed(Hotkey::F5));
+
+  keys.Hold();
+  keys.Tap(Hotkey::F6);
+  keys.Let(false);
+  EXPECT_FALSE(keys.Pending());
+  EXPECT_FALSE(keys.Pressed(Hotkey::F6));
+}
+
 // A 20 x 12 red image drawn at half size at (2, -2): a 10 x 6 patch, its top two rows cut off,
 // still there after the window is hidden and shown again.
 TEST(PictureBox, DrawsTheImageAtHalfSizeAndKeepsIt) {
