@@ -228,6 +228,10 @@ class NativeSession(Session):
         """Puts the point into app's fields the user's way: pointer there, F7. Each try comes
         from beside the point: a Wayland desktop reports the pointer only when it moves, and a
         portal may still be granting the session."""
+        if app.fields() == tuple(map(str, point)):
+            # F7 there would show no change to wait for, and could land after the caller moved
+            # the pointer on: go by a point beside it.
+            self.capture(app, (point[0] + 1, point[1] + 1), attempts)
         for attempt in range(attempts):
             for dx, dy in ((6, 6), (-6, -6), (0, 0)):  # real motions, each a fresh report
                 self.input.move(point[0] + dx, point[1] + dy)
