@@ -225,8 +225,7 @@ class WaylandSession(lh.NativeSession):
         compositor = list(self._procs.values())[-1]
 
         def up():
-            if compositor.poll() is not None:
-                raise AssertionError(f"{self.kind} exited with code {compositor.returncode}; see its log")
+            _check_running(compositor, self.kind)
             if self.kind != "sway":
                 return (run / self.socket).exists()
             # sway names its sockets itself; its clients learn them from its environment.
@@ -245,16 +244,14 @@ class WaylandSession(lh.NativeSession):
         pipewire = self._spawn("pipewire", ["pipewire"])
 
         def listening():
-            if pipewire.poll() is not None:
-                raise AssertionError(f"pipewire exited with code {pipewire.returncode}; see its log")
+            _check_running(pipewire, "pipewire")
             return (self.dir / "run" / "pipewire-0").exists()
 
         wait_for(listening, 10, "PipeWire's socket")
         manager = self._spawn("wireplumber", ["wireplumber"])
 
         def managing():
-            if manager.poll() is not None:
-                raise AssertionError(f"wireplumber exited with code {manager.returncode}; see its log")
+            _check_running(manager, "wireplumber")
             return '"WirePlumber"' in self.as_user(["pw-cli", "ls", "Client"])
 
         wait_for(managing, 10, "WirePlumber to join PipeWire", interval=0.1)
@@ -386,6 +383,12 @@ class WaylandSession(lh.NativeSession):
 
     def screenshot(self, name, crop=None):
         return None  # no screenshot API without a desktop shell; failures are read from the logs
+
+
+def _check_running(proc, what):
+    """Raises once proc has ended: waiting on it would only run into the timeout."""
+    if proc.poll() is not None:
+        raise AssertionError(f"{what} exited with code {proc.returncode}; see its log")
 
 
 def portal_dialog(allow=True, interact=True, timeout=15):
