@@ -276,12 +276,16 @@ class WaylandSession(lh.NativeSession):
         self.input = WaylandInput(driver, self.pointer_file)
         # mutter drops the first pointer event after a client maps, and a move to where the
         # pointer already is reports nothing: alternate between two points until one is seen.
+        # Each move gets the poll's interval to reach the click target before it is checked.
         points = itertools.cycle([(640, 512), (641, 512)])
+        moved = []
 
         def seen():
-            point = next(points)
-            driver.move(*point)
-            return self._pointer_is(point)
+            if moved and self._pointer_is(moved[-1]):
+                return True
+            moved.append(next(points))
+            driver.move(*moved[-1])
+            return False
 
         wait_for(seen, 20, "the click target to see the pointer", interval=0.1)
 
