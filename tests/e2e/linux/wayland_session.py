@@ -278,13 +278,14 @@ class WaylandSession(lh.NativeSession):
         # pointer already is reports nothing: alternate between two points until one is seen.
         # Each move gets the poll's interval to reach the click target before it is checked.
         points = itertools.cycle([(640, 512), (641, 512)])
-        moved = []
+        last = None
 
         def seen():
-            if moved and self._pointer_is(moved[-1]):
+            nonlocal last
+            if last and self._pointer_is(last):
                 return True
-            moved.append(next(points))
-            driver.move(*moved[-1])
+            last = next(points)
+            driver.move(*last)
             return False
 
         wait_for(seen, 20, "the click target to see the pointer", interval=0.1)
