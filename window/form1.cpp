@@ -2,6 +2,7 @@
 #include "window/form1.h"
 
 #include <string>
+#include <utility>
 
 #include "window/form1_texts.h"
 
@@ -70,4 +71,18 @@ void Form1::FillLists() {
   Combo3.SetListIndex(0);
 }
 
-void Form1::Picture1_Click() { system_.MsgBox(JoinTexts("    ", kContact, "    "), kAboutTitle); }
+void Form1::Picture1_Click() { ShowMessage(JoinTexts("    ", kContact, "    "), kAboutTitle); }
+
+// The poll goes on under a modal box, so a key held down or a desktop that keeps refusing would
+// otherwise nest box after box; a box already open is not opened a second time inside itself.
+void Form1::ShowMessage(std::string_view prompt, std::string_view title) {
+  std::string key = JoinTexts(title, "\n", prompt);
+  for (const std::string& open : openMessages_)
+    if (open == key) return;
+  openMessages_.push_back(std::move(key));
+  struct Closed {
+    std::vector<std::string>& open;
+    ~Closed() { open.pop_back(); }
+  } closed{openMessages_};
+  system_.MsgBox(prompt, title);
+}

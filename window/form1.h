@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/controls.h"
 #include "platform/input_device.h"
@@ -49,6 +50,7 @@ class Form1 {
   void EnsureDriver();
   void ReportDriverFailure(const platform::InputError& error);
   void CheckCoordinate(platform::TextBox& field, std::string_view placeholder);
+  void ShowMessage(std::string_view prompt, std::string_view title);
 
   platform::Services& system_;
   platform::Keyboard& keyboard_;
@@ -56,4 +58,6 @@ class Form1 {
   // The pointer position of the last capture, as the device reports it.
   std::string capturedX;
   std::string capturedY;
+  // The boxes open now, innermost last: the poll runs on under a modal box.
+  std::vector<std::string> openMessages_;
 };

@@ -27,6 +27,6 @@ void Form1::CheckCoordinate(platform::TextBox& field, std::string_view placehold
   const std::string text = field.Text();
   if (text == placeholder || text.empty()) return;
   if (number_text::IsNumeric(text, system_.DecimalSeparator())) return;
-  system_.MsgBox(kNotANumber, kHintTitle);
+  ShowMessage(kNotANumber, kHintTitle);
   if (field.Text() == text) field.SetText("");
 }

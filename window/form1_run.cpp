@@ -77,12 +77,12 @@ void Form1::StartRun() {
   const bool yIsNumber = number_text::IsNumeric(yText, separator);
   const bool xIsNumber = number_text::IsNumeric(xText, separator);
   if (!(yIsNumber && xIsNumber)) {
-    system_.MsgBox(kNoCoordinates, kHintTitle);
+    ShowMessage(kNoCoordinates, kHintTitle);
     return;
   }
   // A number no screen point can have would start a run that never clicks: refuse it here.
   if (!number_text::ToInt32(yText, separator) || !number_text::ToInt32(xText, separator)) {
-    system_.MsgBox(kNotANumber, kHintTitle);
+    ShowMessage(kNotANumber, kHintTitle);
     return;
   }
   // "延时" + milliseconds + "MS": the period is what lies between the first and last two characters.
@@ -118,5 +118,5 @@ void Form1::EnsureDriver() {
 void Form1::ReportDriverFailure(const platform::InputError& error) {
   StopRun();
   driver.reset();
-  system_.MsgBox(error.what(), kHintTitle);
+  ShowMessage(error.what(), kHintTitle);
 }

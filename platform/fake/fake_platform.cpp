@@ -125,6 +125,7 @@ bool InputDevice::ReadCursor(std::string& x, std::string& y) {
 }
 
 void InputDevice::MoveCursor(std::int32_t x, std::int32_t y) {
+  if (state_.moveFails) throw platform::InputError(1, "fake device cannot place the point");
   Record("move " + std::to_string(x) + "," + std::to_string(y));
 }
 

@@ -146,6 +146,7 @@ class InputDevice : public platform::InputDevice {
     std::string cursorX = "0", cursorY = "0";
     bool cursorKnown = true;
     std::int64_t failure = 0;
+    bool moveFails = false;  // only MoveCursor fails, as a point no screen holds does
     int opened = 0, closed = 0;
   };
   explicit InputDevice(State& state) : state_(state) { ++state_.opened; }

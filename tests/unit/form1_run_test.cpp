@@ -263,6 +263,37 @@ TEST_F(RunTest, TheMessageBoxOfF5LetsThePollGoOn) {
   EXPECT_FALSE(timer2().Enabled());
 }
 
+// A held key or a desktop that keeps refusing must not nest box after box: under an open box the
+// same box is not opened again, while F7 and other boxes still work; once closed it opens again.
+TEST_F(RunTest, APressUnderItsOwnOpenBoxOpensNoSecondOne) {
+  SetPoint("X坐标", "2");
+  system.input.cursorX = "5";
+  system.whileMessageOpen = [&](const fake::Message&) {
+    for (int i = 0; i < 10; ++i) Poll({F5});
+    system.InputLost(platform::DeviceUnavailable(1, "远程桌面", "拒绝"));  // again under its own box
+  };
+  Start();
+  EXPECT_EQ(system.messages, (Messages{{"坐标不能为空", "提示:"}, {"输入组件 远程桌面 不可用: 拒绝", "提示:"}}));
+
+  system.whileMessageOpen = [&](const fake::Message&) { Poll({F7, F5}); };
+  SetPoint("X坐标", "2");
+  system.messages.clear();
+  Start();
+  EXPECT_EQ(system.messages.size(), 1u);
+  EXPECT_EQ(text1().Text(), "5");  // F7 captured under the box
+}
+
+TEST_F(RunTest, AMoveThatFailsIsFollowedByNoClick) {
+  SetPoint("1", "2");
+  combo2().SetListIndex(1);
+  Start();
+  system.input.moveFails = true;
+  ASSERT_TRUE(timer2().Fire());
+  EXPECT_TRUE(calls().empty());
+  EXPECT_FALSE(timer2().Enabled());
+  EXPECT_EQ(system.messages.size(), 1u);
+}
+
 TEST_F(RunTest, TheDeviceIsOpenedOnceAndClosedWithTheWindow) {
   {
     fake::FormBuilder ui2;
