@@ -24,13 +24,15 @@ struct KeyCloser {
 };
 using Key = std::unique_ptr<HKEY, KeyCloser>;
 
-// "CLSID\{F0BBCDBA-...}".
+constexpr std::size_t kGuidLength = 38;  // "{F0BBCDBA-4496-4837-BC5F-77A05375485C}"
+
+// "CLSID\{F0BBCDBA-...}", or empty should the class id not come out whole.
 std::wstring ClassIdPath() {
   GUID clsid;
   static_assert(sizeof clsid == sizeof korva::abi::kClassId);
   std::memcpy(&clsid, &korva::abi::kClassId, sizeof clsid);
   wchar_t text[40] = {};
-  StringFromGUID2(clsid, text, 40);
+  if (StringFromGUID2(clsid, text, 40) != kGuidLength + 1) return {};
   return std::wstring(L"CLSID\\") + text;
 }
 
@@ -94,6 +96,8 @@ LONG CreateKey(HKEY parent, const std::wstring& path, REGSAM view, Key& key, DWO
 // deleted below it.
 LONG RemoveClass(const ClassKey& where) {
   const std::size_t slash = where.path.rfind(L'\\');
+  // Never a tree whose name is not our class id: an empty one would be every class there is.
+  if (slash == std::wstring::npos || where.path.size() - slash - 1 != kGuidLength) return ERROR_INVALID_PARAMETER;
   HKEY raw = nullptr;
   LONG error = RegOpenKeyExW(where.root, where.path.substr(0, slash).c_str(), 0, KEY_READ | where.view, &raw);
   const Key parent(raw);
@@ -120,6 +124,7 @@ LONG WriteClass(const ClassKey& where, const std::wstring& dll) {
 }  // namespace
 
 HRESULT RegisterServer() {
+  if (ClassIdPath().empty()) return E_UNEXPECTED;
   const std::wstring dll = ModulePath();
   if (dll.empty()) return GetLastError() ? HRESULT_FROM_WIN32(GetLastError()) : E_FAIL;
   const ClassKey machine = MachineClassKey(), user = UserClassKey();
@@ -138,6 +143,7 @@ HRESULT RegisterServer() {
 // Removes our class key from both places. A machine-wide registration a standard user may not
 // delete is reported as a failure: the class would still be registered.
 HRESULT UnregisterServer() {
+  if (ClassIdPath().empty()) return E_UNEXPECTED;
   const LONG machine = RemoveClass(MachineClassKey());
   const LONG user = RemoveClass(UserClassKey());
   if (machine != ERROR_SUCCESS) return HRESULT_FROM_WIN32(machine);

@@ -1,5 +1,6 @@
-// One Tapwing per user session: an exclusive flock on a file in $XDG_RUNTIME_DIR (or in /tmp,
-// named with the user's id), held for the program's life. The kernel drops it when the process
+// One Tapwing per user session: an exclusive flock on a file in $XDG_RUNTIME_DIR (without one,
+// in the user's cache folder), held for the program's life. A file there that is not the user's
+// own regular file is said on stderr and ignored: it cannot stop Tapwing from starting. The kernel drops it when the process
 // ends, however it ends, so a crash never leaves a stale lock behind.
 // Implemented: one per user. Not possible here: two sessions of one user on one machine share
 // $XDG_RUNTIME_DIR, so they share the one instance too.
@@ -14,7 +15,7 @@ namespace platform::gtk {
 class InstanceLock {
  public:
   // Tries once, at the first call; the answer stays the same afterwards. A lock file that cannot
-  // be made at all lets the program run.
+  // be made at all, or cannot be trusted, lets the program run.
   bool HeldByAnother();
   static std::string LockPath();
 

@@ -1,12 +1,13 @@
 #include "platform/wayland/wayland_remote_desktop.h"
 
 #include <gdk/gdk.h>
-#include <glib/gstdio.h>
 
 #include <cstring>
 
+#include "platform/input_device.h"
 #include "platform/wayland/send_trace.h"
 #include "platform/wayland/wayland_cursor_streams.h"
+#include "platform/wayland/wayland_restore_token.h"
 
 namespace platform::wayland {
 namespace {
@@ -24,29 +25,6 @@ constexpr std::uint32_t kPersistUntilRevoked = 2;
 enum Failure : std::int64_t { kNoPortal = 1, kNoRemoteDesktop, kDenied, kRefused, kNoPointer, kClosed, kCallFailed };
 
 constexpr const char* kWhoHasIt = "GNOME 和 KDE Plasma 提供远程桌面门户";
-
-std::string TokenFile() {
-  gchar* path = g_build_filename(g_get_user_state_dir(), "tapwing", "restore-token", nullptr);
-  std::string file = path;
-  g_free(path);
-  return file;
-}
-
-std::string ReadToken() {
-  gchar* text = nullptr;
-  if (!g_file_get_contents(TokenFile().c_str(), &text, nullptr, nullptr)) return {};
-  std::string token = g_strstrip(text);
-  g_free(text);
-  return token;
-}
-
-void SaveToken(const std::string& token) {
-  const std::string file = TokenFile();
-  gchar* folder = g_path_get_dirname(file.c_str());
-  g_mkdir_with_parents(folder, 0700);
-  g_free(folder);
-  g_file_set_contents(file.c_str(), token.c_str(), -1, nullptr);
-}
 
 std::vector<Monitor> DesktopMonitors() {
   std::vector<Monitor> monitors;
@@ -142,7 +120,7 @@ void RemoteDesktop::SelectDevices() {
   // Version 2 keeps the permission: without it the dialog would come back at every start.
   if (version_ >= 2) {
     g_variant_builder_add(&options, "{sv}", "persist_mode", g_variant_new_uint32(kPersistUntilRevoked));
-    const std::string restore = ReadToken();
+    const std::string restore = ReadRestoreToken(RestoreTokenFile());
     if (!restore.empty()) g_variant_builder_add(&options, "{sv}", "restore_token", g_variant_new_string(restore.c_str()));
   }
   const unsigned generation = generation_;
@@ -181,7 +159,7 @@ void RemoteDesktop::Started(GVariant* results) {
   g_variant_lookup(results, "devices", "u", &devices);
   if ((devices & kPointer) == 0) return Fail(kNoPointer, "没有得到指针的控制权 (请允许远程交互)");
   const gchar* restore = nullptr;
-  if (g_variant_lookup(results, "restore_token", "&s", &restore)) SaveToken(restore);
+  if (g_variant_lookup(results, "restore_token", "&s", &restore)) SaveRestoreToken(RestoreTokenFile(), restore);
 
   std::vector<StreamInfo> streams;
   GVariant* list = g_variant_lookup_value(results, "streams", G_VARIANT_TYPE("a(ua{sv})"));
@@ -233,7 +211,8 @@ std::optional<std::pair<int, int>> RemoteDesktop::Pointer() const { return point
 void RemoteDesktop::Move(double x, double y) {
   if (state_ != State::Ready) return;
   const auto target = ToStream(areas_, x, y);
-  if (!target) return;
+  // A click must never land wherever the pointer happens to be: without a place, no tick.
+  if (!target) throw DeviceUnavailable(kRefused, "远程桌面", "桌面门户没有给出屏幕");
   DropUnsentTicks();
   Send(kMove,
        g_variant_new("(o@a{sv}udd)", session_.c_str(), Options({}), areas_[target->stream].node, target->x, target->y));

@@ -45,7 +45,8 @@ class RemoteDesktop {
   // portal's RemoteDesktop version where the caller knows it already (0: ask the portal).
   void Ask(std::uint32_t version = 0);
 
-  // Each does nothing unless the session is ready. Coordinates are the desktop's logical ones.
+  // Each does nothing unless the session is ready. Coordinates are the desktop's logical ones;
+  // Move throws InputError where no stream can place the point.
   void Move(double x, double y);
   void Click(int button, int times);  // evdev button code (BTN_LEFT...)
   void Scroll(int steps);             // positive: down

@@ -8,11 +8,21 @@ namespace platform::wayland {
 namespace {
 
 bool SameSize(const Rect& logical, int scale, std::pair<int, int> size) {
-  return (logical.width * scale == size.first && logical.height * scale == size.second) ||
-         (logical.width == size.first && logical.height == size.second);
+  const std::int64_t width = logical.width, height = logical.height;
+  return (width * scale == size.first && height * scale == size.second) ||
+         (width == size.first && height == size.second);
 }
 
 double Clamp(double value, double low, double high) { return std::max(low, std::min(value, high)); }
+
+// A stream whose size is not negotiated yet comes as (0, 0): nothing on it can be placed.
+bool Usable(const StreamArea& area) {
+  return area.logical.width > 0 && area.logical.height > 0 && area.moveWidth > 0 && area.moveHeight > 0;
+}
+
+int ToInt(double value) {
+  return static_cast<int>(Clamp(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
 
 }  // namespace
 
@@ -58,7 +68,7 @@ std::vector<StreamArea> MapStreams(const std::vector<StreamInfo>& streams, const
     const bool logicalMoves = !stream.position;
     area.moveWidth = logicalMoves ? area.logical.width : area.width;
     area.moveHeight = logicalMoves ? area.logical.height : area.height;
-    areas.push_back(area);
+    if (Usable(area)) areas.push_back(area);
   }
   return areas;
 }
@@ -68,13 +78,15 @@ std::optional<StreamPoint> ToStream(const std::vector<StreamArea>& areas, double
   double bestDistance = std::numeric_limits<double>::infinity();
   for (std::size_t i = 0; i < areas.size(); ++i) {
     const Rect& r = areas[i].logical;
-    if (r.width <= 0 || r.height <= 0 || areas[i].moveWidth <= 0 || areas[i].moveHeight <= 0) continue;
-    // The last pixel of an area is width - 1: a point beyond it lands on the edge.
-    const double cx = Clamp(x, r.x, r.x + r.width - 1), cy = Clamp(y, r.y, r.y + r.height - 1);
+    if (!Usable(areas[i])) continue;
+    // The last pixel of an area is width - 1: a point beyond it lands on the edge. In double: an
+    // area far out must not overflow int.
+    const double left = r.x, top = r.y;
+    const double cx = Clamp(x, left, left + r.width - 1.0), cy = Clamp(y, top, top + r.height - 1.0);
     const double distance = std::hypot(cx - x, cy - y);
     if (distance >= bestDistance) continue;
     bestDistance = distance;
-    best = StreamPoint{i, (cx - r.x) * areas[i].moveWidth / r.width, (cy - r.y) * areas[i].moveHeight / r.height};
+    best = StreamPoint{i, (cx - left) * areas[i].moveWidth / r.width, (cy - top) * areas[i].moveHeight / r.height};
   }
   return best;
 }
@@ -84,7 +96,7 @@ std::pair<int, int> ToDesktop(const StreamArea& area, double x, double y) {
   const double dx = area.width > 0 ? x * r.width / area.width : x;
   const double dy = area.height > 0 ? y * r.height / area.height : y;
   // The desktop pixel the point lies in; the small bias keeps 199.9999... from falling short.
-  return {static_cast<int>(std::floor(r.x + dx + 1e-6)), static_cast<int>(std::floor(r.y + dy + 1e-6))};
+  return {ToInt(std::floor(r.x + dx + 1e-6)), ToInt(std::floor(r.y + dy + 1e-6))};
 }
 
 }  // namespace platform::wayland

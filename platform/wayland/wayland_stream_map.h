@@ -35,7 +35,7 @@ struct StreamArea {
   int moveWidth, moveHeight;  // the space moves on the stream are given in
 };
 
-// One area per stream, in the streams' order.
+// One area per stream, in the streams' order; a stream with no size to place points on is left out.
 std::vector<StreamArea> MapStreams(const std::vector<StreamInfo>& streams, const std::vector<Monitor>& monitors);
 
 struct StreamPoint {
@@ -47,7 +47,8 @@ struct StreamPoint {
 // A point beside every area goes to the nearest one, at its edge. Nothing without any area.
 std::optional<StreamPoint> ToStream(const std::vector<StreamArea>& areas, double x, double y);
 
-// A point of a stream (in its pixels) back on the desktop: the desktop pixel it lies in.
+// A point of a stream (in its pixels) back on the desktop: the desktop pixel it lies in, clamped
+// to int's range.
 std::pair<int, int> ToDesktop(const StreamArea& area, double x, double y);
 
 }  // namespace platform::wayland

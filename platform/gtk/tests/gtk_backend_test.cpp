@@ -1,6 +1,8 @@
 // The GTK toolkit's own parts that the contract does not reach: the hotkey rule, the banner
 // drawing, the skin's CSS, the lock and the program's files.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -162,6 +164,29 @@ TEST(InstanceLock, ASecondHolderSeesTheFirst) {
   EXPECT_FALSE(first.HeldByAnother());
   EXPECT_TRUE(second.HeldByAnother());
   EXPECT_FALSE(first.HeldByAnother());
+}
+
+// Without a runtime dir the lock must not live where another user can plant and hold it.
+TEST(InstanceLock, AFileOfAnotherUserInItsPlaceIsIgnored) {
+  namespace fs = std::filesystem;
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give a file to another user";
+  const fs::path cache = fs::temp_directory_path() / ("tapwing-lock-" + std::to_string(getpid()));
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string savedRuntime = runtime != nullptr ? runtime : "";
+  unsetenv("XDG_RUNTIME_DIR");
+  setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+  const std::string path = InstanceLock::LockPath();
+  EXPECT_EQ(path, (cache / "tapwing.lock").string());
+  const int foreign = open(path.c_str(), O_RDWR | O_CREAT, 0666);
+  ASSERT_GE(foreign, 0);
+  ASSERT_EQ(fchown(foreign, 65534, 65534), 0);
+  ASSERT_EQ(flock(foreign, LOCK_EX | LOCK_NB), 0);
+  InstanceLock lock;
+  EXPECT_FALSE(lock.HeldByAnother());
+  close(foreign);
+  fs::remove_all(cache);
+  unsetenv("XDG_CACHE_HOME");
+  if (runtime != nullptr) setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
 }
 
 TEST(ProgramFiles, BesideTheProgramThenInShare) {

@@ -1,6 +1,8 @@
 // Streams placed on the desktop as GNOME and KDE describe them, and points taken there and back.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "platform/wayland/wayland_stream_map.h"
 
 namespace {
@@ -40,6 +42,22 @@ TEST(StreamMap, APointBesideEveryAreaGoesToTheNearestEdge) {
   EXPECT_DOUBLE_EQ(point->x, 0);
   EXPECT_DOUBLE_EQ(point->y, 1023);
   EXPECT_FALSE(ToStream({}, 1, 1));
+}
+
+// xdg-desktop-portal reports (0, 0) for a stream not negotiated yet; areas far out must not
+// overflow int on the way.
+TEST(StreamMap, StreamsWithoutSizeAreLeftOutAndTheLimitsHold) {
+  EXPECT_TRUE(MapStreams({{5, std::pair{0, 0}, std::pair{0, 0}}}, {{{0, 0, 1280, 1024}, 1}}).empty());
+  EXPECT_TRUE(MapStreams({{5, std::nullopt, std::pair{0, 0}}}, {}).empty());
+
+  const int big = std::numeric_limits<int>::max();
+  const auto areas = MapStreams({{5, std::pair{big - 10, big - 10}, std::pair{100, 100}}}, {{{big - 10, big - 10, 100, 100}, 1}});
+  ASSERT_EQ(areas.size(), 1u);
+  const auto point = ToStream(areas, 1e300, -1e300);
+  ASSERT_TRUE(point);
+  EXPECT_DOUBLE_EQ(point->x, 99);
+  EXPECT_DOUBLE_EQ(point->y, 0);
+  EXPECT_EQ(ToDesktop(areas[0], 1e12, -1e12), std::make_pair(big, std::numeric_limits<int>::min()));
 }
 
 }  // namespace
