@@ -21,7 +21,8 @@ std::optional<Hotkey> ParseHotkey(std::string_view name) {
 }
 
 HotkeyCommands::HotkeyCommands(HotkeyLatches& keys) : keys_(keys) {
-  // The instance lock has decided already that this copy runs; it owns the name, and answers.
+  // The instance lock has decided already that this copy runs; it owns the name, and answers,
+  // unless a copy with another runtime dir holds it on the same bus.
   application_ = g_application_new(kApplicationId, G_APPLICATION_DEFAULT_FLAGS);
   GSimpleAction* hotkey = g_simple_action_new("hotkey", G_VARIANT_TYPE_STRING);
   g_signal_connect(hotkey, "activate", G_CALLBACK(&HotkeyCommands::OnHotkey), this);
@@ -31,6 +32,10 @@ HotkeyCommands::HotkeyCommands(HotkeyLatches& keys) : keys_(keys) {
   if (!g_application_register(application_, nullptr, &error)) {
     std::fprintf(stderr, "tapwing: tapwing --hotkey 不可用: %s\n", error->message);
     g_error_free(error);
+  } else if (g_application_get_is_remote(application_)) {
+    // Another copy with another runtime dir, on the same bus, passed its own lock first.
+    std::fprintf(stderr, "tapwing: 这个会话总线上已有另一个 Tapwing (%s): tapwing --hotkey 送到的是它, 不是这一个\n",
+                 kApplicationId);
   }
 }
 

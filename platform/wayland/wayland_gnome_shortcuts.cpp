@@ -37,9 +37,6 @@ std::string ThisProgram() {
   gchar* path = g_file_read_link("/proc/self/exe", nullptr);
   std::string program = path != nullptr ? path : "tapwing";
   g_free(path);
-  gchar* quoted = g_shell_quote(program.c_str());
-  program = quoted;
-  g_free(quoted);
   return program;
 }
 
@@ -60,14 +57,28 @@ void List(GSettings* keys, const std::vector<std::string>& paths) {
 
 }  // namespace
 
+// GNOME runs the command as a desktop entry's Exec line, where % starts a field code.
+std::optional<std::string> ShortcutCommand(const std::string& program, const char* key) {
+  if (!g_utf8_validate(program.data(), static_cast<gssize>(program.size()), nullptr)) return std::nullopt;
+  gchar* quoted = g_shell_quote(program.c_str());
+  std::string command;
+  for (const char* c = quoted; *c != '\0'; ++c) command += *c == '%' ? "%%" : std::string(1, *c);
+  g_free(quoted);
+  return command + " --hotkey " + key;
+}
+
 int SetUpGnomeShortcuts() {
   if (!Installed()) return 1;
+  const std::string program = ThisProgram();
+  if (!ShortcutCommand(program, "F5")) {
+    std::fprintf(stderr, "tapwing: 程序的路径不是 UTF-8, GNOME 的设置存不下它: %s\n", program.c_str());
+    return 1;
+  }
   GSettings* keys = g_settings_new(kMediaKeys);
   std::vector<std::string> paths = Listed(keys);
-  const std::string program = ThisProgram();
   for (const Shortcut& shortcut : kShortcuts) {
     const std::string path = PathOf(shortcut);
-    const std::string command = program + " --hotkey " + shortcut.key;
+    const std::string command = *ShortcutCommand(program, shortcut.key);
     GSettings* binding = g_settings_new_with_path(kCustomBinding, path.c_str());
     g_settings_set_string(binding, "name", shortcut.name);
     g_settings_set_string(binding, "command", command.c_str());

@@ -1,4 +1,5 @@
-// The restore token's file: private, never blocking, never trusted blindly.
+// The files and settings the Wayland backend writes: the restore token (private, never blocking,
+// never trusted blindly) and GNOME's shortcut commands.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/wayland/wayland_gnome_shortcuts.h"
 #include "platform/wayland/wayland_restore_token.h"
 
 namespace {
@@ -39,6 +41,12 @@ TEST(RestoreToken, WrittenPrivatelyAndReadWithoutTrustingTheFile) {
   setenv("XDG_STATE_HOME", "/srv/state", 1);
   EXPECT_EQ(RestoreTokenFile(), "/srv/state/tapwing/restore-token");
   unsetenv("XDG_STATE_HOME");
+}
+
+// GNOME expands % in a shortcut's command as a field code: the shortcut would never run.
+TEST(GnomeShortcuts, TheCommandSurvivesAnyPathOrIsRefused) {
+  EXPECT_EQ(ShortcutCommand("/opt/100% tap/tapwing", "F5"), "'/opt/100%% tap/tapwing' --hotkey F5");
+  EXPECT_FALSE(ShortcutCommand("/opt/\xff/tapwing", "F5"));
 }
 
 }  // namespace
