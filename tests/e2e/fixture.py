@@ -42,6 +42,9 @@ def _end_leftovers(session_dir):
                     os.kill(int(pid), signal.SIGKILL)
                 except ProcessLookupError:
                     pass
+    private = session_dir / "private"  # a session user's own folder outside the build tree
+    if private.exists():
+        shutil.rmtree(private.read_text().strip(), ignore_errors=True)
     wine_prefix = session_dir / "prefix"
     if (wine_prefix / "system.reg").exists():
         env = prefix.wine_env(wine_prefix)

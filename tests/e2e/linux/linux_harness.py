@@ -102,6 +102,7 @@ class NativeSession(Session):
     global_hotkeys = True  # XInput2 hears the keys whatever has the focus
     run_as = ()  # a command prefix for the session's own user, where that is not root (sway)
     bus_args = ()
+    program = TAPWING  # tapwing as the session's own user runs it
 
     def __init__(self, name, xtest=True):
         super().__init__(name)
@@ -169,7 +170,8 @@ class NativeSession(Session):
             raise RuntimeError("dbus-run-session reported no bus address within 15 s")
         address = self._bus.stdout.readline().decode().strip()
         if not address:
-            raise RuntimeError(f"dbus-run-session exited (code {self._bus.wait()}) without a bus")
+            said = (self.artifacts / "dbus.log").read_text(errors="replace").strip()[-400:]
+            raise RuntimeError(f"dbus-run-session exited (code {self._bus.wait()}) without a bus: {said}")
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address
 
     def _start_clicktarget(self):
@@ -221,7 +223,7 @@ class NativeSession(Session):
 
     def run_tapwing(self, *args):
         """`tapwing ARGS` in the session, as its user; returns the finished process."""
-        return subprocess.run([*self.run_as, str(TAPWING), *args], env=self.env, capture_output=True, text=True,
+        return subprocess.run([*self.run_as, str(self.program), *args], env=self.env, capture_output=True, text=True,
                               timeout=20)
 
     def capture(self, app, point, attempts=5):

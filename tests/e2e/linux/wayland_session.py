@@ -15,6 +15,7 @@ import itertools
 import os
 import shutil
 import subprocess
+import tempfile
 import time
 from pathlib import Path
 
@@ -96,9 +97,10 @@ class WaylandSession(lh.NativeSession):
             raise ValueError(f"unknown session kind {kind!r}")
         if kind == "sway":
             self.run_as = SWAY_USER
-        if kind in ("sway", "weston"):
-            self.bus_args = (f"--config-file={self.dir / 'bus.conf'}",)
         self.kind, self.outputs, self.scale = kind, outputs, scale
+        # What the session's own user must reach: the session dir where that user is root, a
+        # private folder of that user's own elsewhere (the checkout may be where only root goes).
+        self.home = self.dir
         self.socket = f"tapwing-{name}-{os.getpid()}"
         self.pointer_file = self.click_log.with_name(self.click_log.name + ".pointer")
         self.input = None
@@ -118,6 +120,10 @@ class WaylandSession(lh.NativeSession):
         self.artifacts.mkdir(parents=True)
         lh.Session.current = self
         try:
+            if self.run_as:
+                self._make_private_home()
+            if self.kind in ("sway", "weston"):
+                self.bus_args = (f"--config-file={self.home / 'bus.conf'}",)
             self.env = self._environment()
             self._start_bus()
             self._start_compositor()
@@ -142,12 +148,35 @@ class WaylandSession(lh.NativeSession):
         for proc in reversed(list(self._procs.values())):
             _kill(proc)
         self._procs.clear()
+        if self.home != self.dir and not keep and not os.environ.get("TAPWING_E2E_KEEP"):
+            shutil.rmtree(self.home, ignore_errors=True)
         super().stop(keep)
 
     # ---- Start-up ----------------------------------------------------------------------
 
+    def _make_private_home(self):
+        """A folder of the session's user under /tmp with copies of the programs that user runs
+        (tapwing for its key bindings, the virtual pointer tool); the cleanup fixture finds it
+        through the session dir. Says which path that user cannot reach, if any."""
+        self.home = Path(tempfile.mkdtemp(prefix=f"tapwing-{self.name}-", dir="/tmp"))
+        (self.dir / "private").write_text(str(self.home))
+        bin_dir = self.home / "bin"
+        bin_dir.mkdir()
+        for tool in (lh.TAPWING, WLR_POINTER):
+            shutil.copy2(tool, bin_dir / tool.name)
+        self.program = bin_dir / lh.TAPWING.name
+        self.pointer_tool = bin_dir / WLR_POINTER.name
+        subprocess.run(["chown", "-R", "nobody:nogroup", str(self.home)], check=True)
+
+    def _check_reachable(self, *paths):
+        for path in paths:
+            done = subprocess.run([*self.run_as, "test", "-r", str(path)], capture_output=True)
+            if done.returncode:
+                raise RuntimeError(f"the session's user ({self.run_as[1]}) cannot read {path}: "
+                                   "a folder on its way is closed to that user")
+
     def _environment(self):
-        dirs = {var: self.dir / sub for var, sub in (("XDG_RUNTIME_DIR", "run"), ("XDG_CONFIG_HOME", "config"),
+        dirs = {var: self.home / sub for var, sub in (("XDG_RUNTIME_DIR", "run"), ("XDG_CONFIG_HOME", "config"),
                                                     ("XDG_DATA_HOME", "data"), ("XDG_CACHE_HOME", "cache"),
                                                     ("XDG_STATE_HOME", "state"))}
         for path in dirs.values():
@@ -164,14 +193,15 @@ class WaylandSession(lh.NativeSession):
         env.update(XDG_SESSION_TYPE="wayland", WAYLAND_DISPLAY=self.socket, GDK_BACKEND="wayland",
                    LANG="C.UTF-8", LC_ALL="C.UTF-8")
         if self.kind == "sway":
-            env.update(HOME=str(self.dir), WLR_HEADLESS_OUTPUTS=str(max(self.outputs, 2)))
-            (self.dir / "bus.conf").write_text(SWAY_BUS)
-            subprocess.run(["chown", "-R", "nobody:nogroup", str(self.dir)], check=True)
+            env.update(HOME=str(self.home), WLR_HEADLESS_OUTPUTS=str(max(self.outputs, 2)))
+            (self.home / "bus.conf").write_text(SWAY_BUS)
+            subprocess.run(["chown", "-R", "nobody:nogroup", str(self.home)], check=True)
+            self._check_reachable(self.home / "bus.conf", self.program, self.pointer_tool)
         if self.kind == "weston":
-            services = self.dir / "services"
+            services = self.home / "services"
             services.mkdir()
             shutil.copy(A11Y_SERVICE, services)
-            (self.dir / "bus.conf").write_text(BARE_BUS.format(services=services))
+            (self.home / "bus.conf").write_text(BARE_BUS.format(services=services))
         return env
 
     def _sway_config(self):
@@ -179,7 +209,7 @@ class WaylandSession(lh.NativeSession):
         focus on its own, no borders (the click target's surface lies at its output's origin),
         and F5/F6/F7 bound the way a user binds them."""
         second = self.scale if self.scale != 1 else 2
-        keys = "".join(f"bindsym --no-repeat {key} exec {lh.TAPWING} --hotkey {key}\n" for key in ("F5", "F6", "F7"))
+        keys = "".join(f"bindsym --no-repeat {key} exec {self.program} --hotkey {key}\n" for key in ("F5", "F6", "F7"))
         return ("xwayland disable\ndefault_border none\ndefault_floating_border none\n"
                 "focus_follows_mouse no\nmouse_warping none\n"
                 "output HEADLESS-1 resolution 1280x1024 position 0 0 scale 1\n"
@@ -194,7 +224,7 @@ class WaylandSession(lh.NativeSession):
         return done.stdout
 
     def _spawn(self, what, args, env=None):
-        proc = subprocess.Popen([*self.run_as, *args], env=env or self.env, cwd=str(self.dir), stdin=subprocess.DEVNULL,
+        proc = subprocess.Popen([*self.run_as, *args], env=env or self.env, cwd=str(self.home), stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=self._log(what))
         self._record(proc.pid, what)
         self._procs[what] = proc
@@ -221,7 +251,7 @@ class WaylandSession(lh.NativeSession):
         else:
             self._spawn("weston", ["weston", "--backend=headless-backend.so", f"--width={w}", f"--height={h}",
                                    "--use-pixman", "--no-config", f"--socket={self.socket}"])
-        run = self.dir / "run"
+        run = Path(self.env["XDG_RUNTIME_DIR"])
         compositor = list(self._procs.values())[-1]
 
         def up():
@@ -245,7 +275,7 @@ class WaylandSession(lh.NativeSession):
 
         def listening():
             _check_running(pipewire, "pipewire")
-            return (self.dir / "run" / "pipewire-0").exists()
+            return (Path(self.env["XDG_RUNTIME_DIR"]) / "pipewire-0").exists()
 
         wait_for(listening, 10, "PipeWire's socket")
         manager = self._spawn("wireplumber", ["wireplumber"])
@@ -269,7 +299,7 @@ class WaylandSession(lh.NativeSession):
             driver = KWinFakeInput(FAKE_INPUT, self.env, self._log("fake_input"), self._record)
         elif self.kind == "sway":
             layout = (1280 * 2, 1024)  # the two outputs side by side, in logical pixels
-            driver = SwayInput((*self.run_as, str(WLR_POINTER)), layout, self.as_user, self.env,
+            driver = SwayInput((*self.run_as, str(self.pointer_tool)), layout, self.as_user, self.env,
                                self._log("virtual_pointer"), self._record)
         else:
             driver = MutterRemoteDesktop(self.env["DBUS_SESSION_BUS_ADDRESS"])
