@@ -55,10 +55,31 @@ Portal::~Portal() {
 
 std::string Portal::NewToken() { return "tapwing" + std::to_string(++tokens_); }
 
+// Answers never come from inside the call, also without a bus: the caller may not be ready.
+void Portal::Later(std::function<void()> work) {
+  struct Deferred {
+    GCancellable* cancel;
+    std::function<void()> work;
+  };
+  g_idle_add_full(
+      G_PRIORITY_DEFAULT_IDLE,
+      [](gpointer data) -> gboolean {
+        auto* deferred = static_cast<Deferred*>(data);
+        if (!g_cancellable_is_cancelled(deferred->cancel)) deferred->work();
+        return G_SOURCE_REMOVE;
+      },
+      new Deferred{G_CANCELLABLE(g_object_ref(cancel_)), std::move(work)},
+      [](gpointer data) {
+        auto* deferred = static_cast<Deferred*>(data);
+        g_object_unref(deferred->cancel);
+        delete deferred;
+      });
+}
+
 void Portal::Call(const char* interface, const char* method, GVariant* args, Replied done) {
   if (bus_ == nullptr) {
     g_variant_unref(g_variant_ref_sink(args));
-    done(missing_, nullptr, nullptr);
+    Later([done = std::move(done), error = missing_] { done(error, nullptr, nullptr); });
     return;
   }
   g_dbus_connection_call_with_unix_fd_list(bus_, kPortalName, kPortalPath, interface, method, args, nullptr,
@@ -87,7 +108,7 @@ void Portal::OnCallDone(GObject* source, GAsyncResult* result, gpointer data) {
 
 void Portal::Version(const char* interface, std::function<void(std::uint32_t, const std::string&)> done) {
   if (bus_ == nullptr) {
-    done(0, missing_);
+    Later([done = std::move(done), error = missing_] { done(0, error); });
     return;
   }
   g_dbus_connection_call(
@@ -121,11 +142,6 @@ void Portal::Version(const char* interface, std::function<void(std::uint32_t, co
 
 void Portal::Request(const char* interface, const char* method, GVariant* args, const std::string& token,
                      PortalAnswered answered) {
-  if (bus_ == nullptr) {
-    g_variant_unref(g_variant_ref_sink(args));
-    answered({2, nullptr, missing_});
-    return;
-  }
   // One answer per request, whichever comes first: the Response, or the call's own failure.
   auto once = std::make_shared<PortalAnswered>(std::move(answered));
   const std::string path = "/org/freedesktop/portal/desktop/request/" + sender_ + "/" + token;

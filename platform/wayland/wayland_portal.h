@@ -63,6 +63,8 @@ class Portal {
   struct Handler;
   static void OnSignalArrived(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*, gpointer);
   static void OnCallDone(GObject* source, GAsyncResult* result, gpointer data);
+  // Runs `work` from the loop, unless the portal is gone by then.
+  void Later(std::function<void()> work);
 
   GDBusConnection* bus_ = nullptr;
   GCancellable* cancel_ = nullptr;
