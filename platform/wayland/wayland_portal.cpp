@@ -76,13 +76,14 @@ void Portal::Later(std::function<void()> work) {
       });
 }
 
-void Portal::Call(const char* interface, const char* method, GVariant* args, Replied done) {
+void Portal::Call(const char* interface, const char* method, GVariant* args, Replied done,
+                  const GVariantType* replyType) {
   if (bus_ == nullptr) {
     g_variant_unref(g_variant_ref_sink(args));
     Later([done = std::move(done), error = missing_] { done(error, nullptr, nullptr); });
     return;
   }
-  g_dbus_connection_call_with_unix_fd_list(bus_, kPortalName, kPortalPath, interface, method, args, nullptr,
+  g_dbus_connection_call_with_unix_fd_list(bus_, kPortalName, kPortalPath, interface, method, args, replyType,
                                            G_DBUS_CALL_FLAGS_NONE, -1, nullptr, cancel_, &Portal::OnCallDone,
                                            new CallContext{std::move(done)});
 }
@@ -148,10 +149,14 @@ void Portal::Request(const char* interface, const char* method, GVariant* args, 
   auto subscription = std::make_shared<guint>(0);
   *subscription = OnObjectSignal(path, kRequestInterface, "Response", [this, once, subscription](GVariant* parameters) {
     Unsubscribe(*subscription);
+    if (*once == nullptr) return;
+    const PortalAnswered answer = std::exchange(*once, nullptr);
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})")))
+      return answer({2, nullptr, Malformed(std::string("Response ") + g_variant_get_type_string(parameters))});
     guint32 response = 2;
     GVariant* results = nullptr;
     g_variant_get(parameters, "(u@a{sv})", &response, &results);
-    if (*once) std::exchange(*once, nullptr)({response, results, {}});
+    answer({response, results, {}});
     g_variant_unref(results);
   });
   Call(interface, method, args, [this, once, subscription](const std::string& error, GVariant*, GUnixFDList*) {
@@ -193,6 +198,8 @@ bool NoPortalAnswers(const GError* error) {
   return g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
          g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER);
 }
+
+std::string Malformed(const std::string& what) { return "桌面门户的回答格式不对 (" + what + ")"; }
 
 GVariant* Options(std::initializer_list<std::pair<const char*, GVariant*>> entries) {
   GVariantBuilder builder;

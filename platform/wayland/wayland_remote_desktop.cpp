@@ -212,6 +212,7 @@ void RemoteDesktop::OpenCursorStreams() {
                  if (generation != generation_ || !error.empty() || fds == nullptr) return;
                  gint32 index = -1;
                  g_variant_get(reply, "(h)", &index);
+                 if (index < 0 || index >= g_unix_fd_list_get_length(fds)) return;
                  const int fd = g_unix_fd_list_get(fds, index, nullptr);
                  if (fd < 0) return;
                  std::vector<std::uint32_t> nodes;
@@ -225,7 +226,8 @@ void RemoteDesktop::OpenCursorStreams() {
                      // Without its screen casts the session is gone too, whether or not the
                      // desktop says Closed (GNOME 43 may not).
                      [this](const std::string& reason) { Fail(kClosed, "屏幕共享已中断: " + reason); });
-               });
+               },
+               G_VARIANT_TYPE("(h)"));
 }
 
 std::optional<std::pair<int, int>> RemoteDesktop::Pointer() const { return pointer_; }
