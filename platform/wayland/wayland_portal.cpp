@@ -199,6 +199,16 @@ bool NoPortalAnswers(const GError* error) {
          g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER);
 }
 
+std::optional<std::string> SessionHandle(GVariant* results) {
+  GVariant* value = results != nullptr ? g_variant_lookup_value(results, "session_handle", nullptr) : nullptr;
+  if (value == nullptr) return std::nullopt;
+  std::optional<std::string> handle;
+  const bool text = g_variant_is_of_type(value, G_VARIANT_TYPE_STRING) || g_variant_is_of_type(value, G_VARIANT_TYPE_OBJECT_PATH);
+  if (text && g_variant_is_object_path(g_variant_get_string(value, nullptr))) handle = g_variant_get_string(value, nullptr);
+  g_variant_unref(value);
+  return handle;
+}
+
 std::string Malformed(const std::string& what) { return "桌面门户的回答格式不对 (" + what + ")"; }
 
 GVariant* Options(std::initializer_list<std::pair<const char*, GVariant*>> entries) {

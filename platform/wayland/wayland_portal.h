@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,6 +79,9 @@ class Portal {
 
 // A call failed because no portal service is there at all (rather than lacking an interface).
 bool NoPortalAnswers(const GError* error);
+
+// The session_handle of a CreateSession answer: an object path, sent as `o` or as `s`.
+std::optional<std::string> SessionHandle(GVariant* results);
 
 // Why an answer of the portal is refused: `what` names the answer.
 std::string Malformed(const std::string& what);

@@ -122,10 +122,9 @@ void RemoteDesktop::CreateSession() {
   portal_.Request(kRemoteDesktop, "CreateSession", g_variant_new("(@a{sv})", options), token,
                   [this, generation](const PortalAnswer& answer) {
                     if (generation != generation_ || !Granted(answer, "CreateSession")) return;
-                    const gchar* handle = nullptr;
-                    if (!g_variant_lookup(answer.results, "session_handle", "&s", &handle))
-                      return Fail(kRefused, "桌面门户没有给出会话");
-                    session_ = handle;
+                    auto handle = SessionHandle(answer.results);
+                    if (!handle) return Fail(kRefused, Malformed("CreateSession"));
+                    session_ = std::move(*handle);
                     closed_ = portal_.OnObjectSignal(session_, kSession, "Closed", [this](GVariant*) {
                       Fail(kClosed, "远程桌面会话已被桌面结束");
                     });
