@@ -89,6 +89,7 @@ void Shortcuts::BindShortcuts() {
 }
 
 void Shortcuts::OnActivated(GVariant* parameters, bool down) {
+  if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(osta{sv})"))) return;  // not the portal's signal
   const gchar* session = nullptr;
   const gchar* id = nullptr;
   guint64 when = 0;  // milliseconds
