@@ -55,13 +55,35 @@ Portal::~Portal() {
 
 std::string Portal::NewToken() { return "tapwing" + std::to_string(++tokens_); }
 
-void Portal::Call(const char* interface, const char* method, GVariant* args, Replied done) {
+// Answers never come from inside the call, also without a bus: the caller may not be ready.
+void Portal::Later(std::function<void()> work) {
+  struct Deferred {
+    GCancellable* cancel;
+    std::function<void()> work;
+  };
+  g_idle_add_full(
+      G_PRIORITY_DEFAULT_IDLE,
+      [](gpointer data) -> gboolean {
+        auto* deferred = static_cast<Deferred*>(data);
+        if (!g_cancellable_is_cancelled(deferred->cancel)) deferred->work();
+        return G_SOURCE_REMOVE;
+      },
+      new Deferred{G_CANCELLABLE(g_object_ref(cancel_)), std::move(work)},
+      [](gpointer data) {
+        auto* deferred = static_cast<Deferred*>(data);
+        g_object_unref(deferred->cancel);
+        delete deferred;
+      });
+}
+
+void Portal::Call(const char* interface, const char* method, GVariant* args, Replied done,
+                  const GVariantType* replyType) {
   if (bus_ == nullptr) {
     g_variant_unref(g_variant_ref_sink(args));
-    done(missing_, nullptr, nullptr);
+    Later([done = std::move(done), error = missing_] { done(error, nullptr, nullptr); });
     return;
   }
-  g_dbus_connection_call_with_unix_fd_list(bus_, kPortalName, kPortalPath, interface, method, args, nullptr,
+  g_dbus_connection_call_with_unix_fd_list(bus_, kPortalName, kPortalPath, interface, method, args, replyType,
                                            G_DBUS_CALL_FLAGS_NONE, -1, nullptr, cancel_, &Portal::OnCallDone,
                                            new CallContext{std::move(done)});
 }
@@ -87,7 +109,7 @@ void Portal::OnCallDone(GObject* source, GAsyncResult* result, gpointer data) {
 
 void Portal::Version(const char* interface, std::function<void(std::uint32_t, const std::string&)> done) {
   if (bus_ == nullptr) {
-    done(0, missing_);
+    Later([done = std::move(done), error = missing_] { done(0, error); });
     return;
   }
   g_dbus_connection_call(
@@ -121,21 +143,20 @@ void Portal::Version(const char* interface, std::function<void(std::uint32_t, co
 
 void Portal::Request(const char* interface, const char* method, GVariant* args, const std::string& token,
                      PortalAnswered answered) {
-  if (bus_ == nullptr) {
-    g_variant_unref(g_variant_ref_sink(args));
-    answered({2, nullptr, missing_});
-    return;
-  }
   // One answer per request, whichever comes first: the Response, or the call's own failure.
   auto once = std::make_shared<PortalAnswered>(std::move(answered));
   const std::string path = "/org/freedesktop/portal/desktop/request/" + sender_ + "/" + token;
   auto subscription = std::make_shared<guint>(0);
   *subscription = OnObjectSignal(path, kRequestInterface, "Response", [this, once, subscription](GVariant* parameters) {
     Unsubscribe(*subscription);
+    if (*once == nullptr) return;
+    const PortalAnswered answer = std::exchange(*once, nullptr);
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})")))
+      return answer({2, nullptr, Malformed(std::string("Response ") + g_variant_get_type_string(parameters))});
     guint32 response = 2;
     GVariant* results = nullptr;
     g_variant_get(parameters, "(u@a{sv})", &response, &results);
-    if (*once) std::exchange(*once, nullptr)({response, results, {}});
+    answer({response, results, {}});
     g_variant_unref(results);
   });
   Call(interface, method, args, [this, once, subscription](const std::string& error, GVariant*, GUnixFDList*) {
@@ -177,6 +198,18 @@ bool NoPortalAnswers(const GError* error) {
   return g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
          g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER);
 }
+
+std::optional<std::string> SessionHandle(GVariant* results) {
+  GVariant* value = results != nullptr ? g_variant_lookup_value(results, "session_handle", nullptr) : nullptr;
+  if (value == nullptr) return std::nullopt;
+  std::optional<std::string> handle;
+  const bool text = g_variant_is_of_type(value, G_VARIANT_TYPE_STRING) || g_variant_is_of_type(value, G_VARIANT_TYPE_OBJECT_PATH);
+  if (text && g_variant_is_object_path(g_variant_get_string(value, nullptr))) handle = g_variant_get_string(value, nullptr);
+  g_variant_unref(value);
+  return handle;
+}
+
+std::string Malformed(const std::string& what) { return "桌面门户的回答格式不对 (" + what + ")"; }
 
 GVariant* Options(std::initializer_list<std::pair<const char*, GVariant*>> entries) {
   GVariantBuilder builder;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,9 +47,11 @@ class Portal {
   void Request(const char* interface, const char* method, GVariant* args, const std::string& token,
                PortalAnswered answered);
   // A plain call whose reply is all there is: `done` gets the error text (empty on success) and
-  // the reply (null on failure). A call with a GUnixFDList reply passes it through `fds`.
+  // the reply (null on failure). A call with a GUnixFDList reply passes it through `fds`. A
+  // reply of another type than `replyType` (where given) is a failure.
   using Replied = std::function<void(const std::string& error, GVariant* reply, GUnixFDList* fds)>;
-  void Call(const char* interface, const char* method, GVariant* args, Replied done);
+  void Call(const char* interface, const char* method, GVariant* args, Replied done,
+            const GVariantType* replyType = nullptr);
   // The interface's version property: 0 where the portal lacks the interface, and `error`
   // names what is missing where there is no portal at all.
   void Version(const char* interface, std::function<void(std::uint32_t version, const std::string& error)> done);
@@ -63,6 +66,8 @@ class Portal {
   struct Handler;
   static void OnSignalArrived(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*, gpointer);
   static void OnCallDone(GObject* source, GAsyncResult* result, gpointer data);
+  // Runs `work` from the loop, unless the portal is gone by then.
+  void Later(std::function<void()> work);
 
   GDBusConnection* bus_ = nullptr;
   GCancellable* cancel_ = nullptr;
@@ -74,6 +79,12 @@ class Portal {
 
 // A call failed because no portal service is there at all (rather than lacking an interface).
 bool NoPortalAnswers(const GError* error);
+
+// The session_handle of a CreateSession answer: an object path, sent as `o` or as `s`.
+std::optional<std::string> SessionHandle(GVariant* results);
+
+// Why an answer of the portal is refused: `what` names the answer.
+std::string Malformed(const std::string& what);
 
 // An a{sv} from name/value pairs; the values are floating references the dictionary takes.
 GVariant* Options(std::initializer_list<std::pair<const char*, GVariant*>> entries);

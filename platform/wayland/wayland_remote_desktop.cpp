@@ -100,10 +100,9 @@ void RemoteDesktop::CreateSession() {
   portal_.Request(kRemoteDesktop, "CreateSession", g_variant_new("(@a{sv})", options), token,
                   [this, generation](const PortalAnswer& answer) {
                     if (generation != generation_ || !Granted(answer, "CreateSession")) return;
-                    const gchar* handle = nullptr;
-                    if (!g_variant_lookup(answer.results, "session_handle", "&s", &handle))
-                      return Fail(kRefused, "桌面门户没有给出会话");
-                    session_ = handle;
+                    auto handle = SessionHandle(answer.results);
+                    if (!handle) return Fail(kRefused, Malformed("CreateSession"));
+                    session_ = std::move(*handle);
                     closed_ = portal_.OnObjectSignal(session_, kSession, "Closed", [this](GVariant*) {
                       Fail(kClosed, "远程桌面会话已被桌面结束");
                     });
@@ -190,6 +189,7 @@ void RemoteDesktop::OpenCursorStreams() {
                  if (generation != generation_ || !error.empty() || fds == nullptr) return;
                  gint32 index = -1;
                  g_variant_get(reply, "(h)", &index);
+                 if (index < 0 || index >= g_unix_fd_list_get_length(fds)) return;
                  const int fd = g_unix_fd_list_get(fds, index, nullptr);
                  if (fd < 0) return;
                  std::vector<std::uint32_t> nodes;
@@ -203,7 +203,8 @@ void RemoteDesktop::OpenCursorStreams() {
                      // Without its screen casts the session is gone too, whether or not the
                      // desktop says Closed (GNOME 43 may not).
                      [this](const std::string& reason) { Fail(kClosed, "屏幕共享已中断: " + reason); });
-               });
+               },
+               G_VARIANT_TYPE("(h)"));
 }
 
 std::optional<std::pair<int, int>> RemoteDesktop::Pointer() const { return pointer_; }

@@ -62,10 +62,11 @@ void Shortcuts::CreateSession() {
                                {"shortcuts", ShortcutList()}});
   portal_.Request(kGlobalShortcuts, "CreateSession", g_variant_new("(@a{sv})", options), token,
                   [this](const PortalAnswer& answer) {
-                    const gchar* handle = nullptr;
-                    if (answer.response != 0 || !g_variant_lookup(answer.results, "session_handle", "&s", &handle))
+                    if (answer.response != 0)
                       return Report("全局快捷键会话被拒绝" + (answer.error.empty() ? "" : " (" + answer.error + ")"));
-                    session_ = handle;
+                    auto handle = SessionHandle(answer.results);
+                    if (!handle) return Report(Malformed("CreateSession"));
+                    session_ = std::move(*handle);
                     BindShortcuts();
                   });
 }
@@ -88,6 +89,7 @@ void Shortcuts::BindShortcuts() {
 }
 
 void Shortcuts::OnActivated(GVariant* parameters, bool down) {
+  if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(osta{sv})"))) return;  // not the portal's signal
   const gchar* session = nullptr;
   const gchar* id = nullptr;
   guint64 when = 0;  // milliseconds
