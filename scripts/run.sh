@@ -27,7 +27,10 @@ while [ $# -gt 0 ]; do
   shift
 done
 
-[ "$build" = 0 ] || bash "$root/scripts/setup.sh"
+# Only what building and running this program needs; scripts/test.sh installs the test stacks.
+if [ "$build" = 1 ]; then
+  if [ "$windows" = 1 ]; then bash "$root/scripts/setup.sh" windows; else bash "$root/scripts/setup.sh" run; fi
+fi
 
 xvfb_pid=""
 cleanup() {

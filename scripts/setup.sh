@@ -1,28 +1,48 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing Tapwing needs.
-# Idempotent and non-interactive; run as root on Debian 12. Safe to call before every build.
+# Installs the Debian packages Tapwing needs. Idempotent and non-interactive; run as root on
+# Debian 12. Safe to call before every build.
+#   setup.sh           everything: building, running and testing (scripts/test.sh)
+#   setup.sh run       building and running the native Linux program (scripts/run.sh)
+#   setup.sh windows   building and running the Windows program under Wine (run.sh --windows)
 set -euo pipefail
 
-packages=(
+# Building the native program (its unit tests are part of the build) and running it, on the
+# desktop or on a private Xvfb.
+native=(
   cmake ninja-build g++ pkg-config libgtest-dev
+  libgtk-3-dev libx11-dev libxi-dev libxtst-dev libpipewire-0.3-dev
+  libwayland-dev wayland-protocols libgtk-layer-shell-dev
+  xvfb x11-utils dbus dbus-x11 at-spi2-core fonts-wqy-microhei fonts-dejavu-core
+)
+# The Windows program and Wine, as on a Chinese Windows (the locale gives code page 936).
+windows=(
+  cmake ninja-build
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine wine32:i386 wine64
-  libgtk-3-dev libx11-dev libxi-dev libxtst-dev libpipewire-0.3-dev
-  at-spi2-core python3-pyatspi dbus dbus-x11 dpkg-dev lintian appstream
-  xvfb xdotool libxtst6 x11-utils imagemagick icoutils fonts-wqy-microhei
-  locales zip file procps python3 fonts-dejavu-core fonts-wine
+  wine wine32:i386 wine64 fonts-wine fonts-wqy-microhei locales xvfb x11-utils
+)
+# Everything else the tests, the package and the screenshots use.
+testing=(
+  python3-pyatspi dpkg-dev lintian appstream
+  xdotool libxtst6 imagemagick icoutils zip file procps python3
   # Wayland sessions of the native e2e tests: KDE and GNOME compositors with their portals,
   # PipeWire for the screen casts, and what the Wayland test tools are built from. Not the wlr
   # portal backend: beside it xdg-desktop-portal 1.16 picks it over the KDE/GNOME ones.
   kwin-wayland xdg-desktop-portal-kde qtwayland5
   mutter pipewire wireplumber xdg-desktop-portal xdg-desktop-portal-gnome gnome-settings-daemon-common
-  libwayland-dev wayland-protocols plasma-wayland-protocols
-  # wlroots and portal-less Wayland: the virtual pointer and layer shell (GTK 3), sway with
-  # wtype for its key bindings, weston with no way to click at all, wayland-info.
-  libgtk-layer-shell-dev sway wtype weston wayland-utils
+  plasma-wayland-protocols
+  # wlroots and portal-less Wayland: sway with wtype for its key bindings, weston with no way to
+  # click at all, wayland-info.
+  sway wtype weston wayland-utils
   python3-gi gir1.2-glib-2.0 gir1.2-atspi-2.0
 )
+
+case "${1:-all}" in
+  run) packages=("${native[@]}") ;;
+  windows) packages=("${windows[@]}") ;;
+  all) packages=("${native[@]}" "${windows[@]}" "${testing[@]}") ;;
+  *) echo "setup: unknown set $1 (run, windows or nothing for all)" >&2; exit 2 ;;
+esac
 
 missing() {
   local p
@@ -36,7 +56,7 @@ if [ "$(id -u)" -ne 0 ] && [ -n "$(missing)" ]; then
   exit 1
 fi
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${packages[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
   rm -f /var/lib/apt/lists/lock.updated
 fi
