@@ -41,6 +41,8 @@ struct CursorStreams::Impl {
     bool inside = false;
     int x = 0;
     int y = 0;
+    int width = 0;  // the negotiated frame size
+    int height = 0;
   };
 
   Moved moved;
@@ -156,6 +158,11 @@ struct CursorStreams::Impl {
   static void OnParamChanged(void* data, uint32_t id, const spa_pod* param) {
     auto* s = static_cast<Stream*>(data);
     if (id != SPA_PARAM_Format || param == nullptr) return;
+    spa_video_info_raw info{};
+    if (spa_format_video_raw_parse(param, &info) >= 0) {
+      s->width = static_cast<int>(info.size.width);
+      s->height = static_cast<int>(info.size.height);
+    }
     uint8_t buffer[256];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
     const spa_pod* params[1];
@@ -277,6 +284,12 @@ CursorStreams::CursorStreams(int fd, const std::vector<std::uint32_t>& nodes, Mo
   g_source_set_callback(d.watch, G_SOURCE_FUNC(&Impl::OnLoopReady), &d, nullptr);
   g_source_attach(d.watch, g_main_context_get_thread_default());
   if (!d.pending.empty()) d.LaterDeliver();
+}
+
+std::pair<int, int> CursorStreams::FrameSize(std::size_t stream) const {
+  if (stream >= impl_->streams.size()) return {0, 0};
+  const Impl::Stream& s = *impl_->streams[stream];
+  return {s.width, s.height};
 }
 
 CursorStreams::~CursorStreams() {

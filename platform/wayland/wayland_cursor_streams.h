@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::wayland {
@@ -28,6 +29,11 @@ class CursorStreams {
   CursorStreams(int fd, const std::vector<std::uint32_t>& nodes, Moved moved, Left left,
                 Failed failed);
   ~CursorStreams();  // disconnects everything
+
+  // The stream's frame size as PipeWire negotiated it, the space its cursor positions are in;
+  // (0, 0) until then. The portal's own `size` of a stream is not always that space (Plasma 6
+  // gives the logical size, the frames and positions are physical).
+  std::pair<int, int> FrameSize(std::size_t stream) const;
 
   CursorStreams(const CursorStreams&) = delete;
   CursorStreams& operator=(const CursorStreams&) = delete;

@@ -197,7 +197,7 @@ void RemoteDesktop::OpenCursorStreams() {
                  cursor_ = std::make_unique<CursorStreams>(
                      fd, nodes,
                      [this](std::size_t stream, int x, int y) {
-                       if (stream < areas_.size()) pointer_ = ToDesktop(areas_[stream], x, y);
+                       if (stream < areas_.size()) pointer_ = ToDesktop(areas_[stream], x, y, cursor_->FrameSize(stream));
                      },
                      [](std::size_t) {},
                      // Without its screen casts the session is gone too, whether or not the

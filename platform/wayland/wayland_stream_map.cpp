@@ -91,10 +91,12 @@ std::optional<StreamPoint> ToStream(const std::vector<StreamArea>& areas, double
   return best;
 }
 
-std::pair<int, int> ToDesktop(const StreamArea& area, double x, double y) {
+std::pair<int, int> ToDesktop(const StreamArea& area, double x, double y, std::pair<int, int> frame) {
   const Rect& r = area.logical;
-  const double dx = area.width > 0 ? x * r.width / area.width : x;
-  const double dy = area.height > 0 ? y * r.height / area.height : y;
+  const bool negotiated = frame.first > 0 && frame.second > 0;
+  const double width = negotiated ? frame.first : area.width, height = negotiated ? frame.second : area.height;
+  const double dx = width > 0 ? x * r.width / width : x;
+  const double dy = height > 0 ? y * r.height / height : y;
   // The desktop pixel the point lies in; the small bias keeps 199.9999... from falling short.
   return {ToInt(std::floor(r.x + dx + 1e-6)), ToInt(std::floor(r.y + dy + 1e-6))};
 }

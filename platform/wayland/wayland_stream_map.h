@@ -48,7 +48,8 @@ struct StreamPoint {
 std::optional<StreamPoint> ToStream(const std::vector<StreamArea>& areas, double x, double y);
 
 // A point of a stream (in its pixels) back on the desktop: the desktop pixel it lies in, clamped
-// to int's range.
-std::pair<int, int> ToDesktop(const StreamArea& area, double x, double y);
+// to int's range. `frame` is the stream's negotiated frame size where known: the cursor
+// metadata's space, which the portal's `size` may not be (Plasma 6: logical size, physical frames).
+std::pair<int, int> ToDesktop(const StreamArea& area, double x, double y, std::pair<int, int> frame = {0, 0});
 
 }  // namespace platform::wayland

@@ -36,6 +36,18 @@ TEST(StreamMap, KdeMatchesPhysicalSizesAndMovesInLogicalPixels) {
   EXPECT_EQ(ToDesktop(areas[1], 600, 400), std::make_pair(300, 200));  // the cursor metadata is physical
 }
 
+// Plasma 6 gives a stream's logical size where 5.27 gave the physical one; the cursor metadata is
+// physical on both, so positions go by the negotiated frame size.
+TEST(StreamMap, CursorPositionsGoByTheNegotiatedFrameSize) {
+  for (const auto& [portalSize, scale] : {std::pair{std::pair{2560, 2048}, 2}, {std::pair{1280, 1024}, 2},
+                                          {std::pair{1280, 1024}, 1}}) {
+    const auto areas = MapStreams({{8, std::nullopt, portalSize}}, {{{0, 0, 1280, 1024}, scale}});
+    ASSERT_EQ(areas.size(), 1u);
+    EXPECT_EQ(ToDesktop(areas[0], 600 * scale, 400 * scale, {1280 * scale, 1024 * scale}), std::make_pair(600, 400));
+    EXPECT_DOUBLE_EQ(ToStream(areas, 600, 400)->x, 600);  // KDE's moves stay logical
+  }
+}
+
 TEST(StreamMap, APointBesideEveryAreaGoesToTheNearestEdge) {
   const auto areas = MapStreams({{5, std::pair{0, 0}, std::pair{1280, 1024}}}, {{{0, 0, 1280, 1024}, 1}});
   const auto point = ToStream(areas, -50, 5000);
