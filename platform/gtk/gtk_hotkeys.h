@@ -22,6 +22,12 @@ class KeyLatch {
     pressed_ = true;
   }
   void Release() { down_ = false; }
+  // The key came up as reported by someone who may report a press and its release together
+  // (a desktop's shortcut signals, dispatched in one batch): a press not read yet still counts.
+  void Lift() {
+    if (pressed_) tapped_ = true;
+    down_ = false;
+  }
   // A press and release delivered as one (a desktop shortcut running `tapwing --hotkey F5`):
   // it stays down for the next read.
   void Tap() {
@@ -54,6 +60,7 @@ class HotkeyLatches : public Keyboard {
   bool Pressed(Hotkey key) override { return !held_ && latches_[Index(key)].Read(); }
   void Press(Hotkey key);
   void Release(Hotkey key) { latches_[Index(key)].Release(); }
+  void Lift(Hotkey key) { latches_[Index(key)].Lift(); }
   void Tap(Hotkey key);
   // Some press of F5, F6 or F7 waits for its read.
   bool Pending() const;

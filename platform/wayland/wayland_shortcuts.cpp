@@ -102,7 +102,7 @@ void Shortcuts::OnActivated(GVariant* parameters, bool down) {
     if (std::strcmp(shortcut.id, id) != 0) continue;
     if (!down) {
       releases_ = true;
-      keys_.Release(shortcut.key);
+      keys_.Lift(shortcut.key);  // a quick press may come with its release in one batch
     } else {
       // GNOME repeats Activated while the key is held (every 30 ms after 500 ms) and says
       // Deactivated only at the release. Before the first Deactivated, an Activated that soon

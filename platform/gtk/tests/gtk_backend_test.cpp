@@ -41,6 +41,17 @@ TEST(KeyLatch, CountsAPressOnceWhileItIsDown) {
   EXPECT_TRUE(key.Read());
 }
 
+// A desktop's shortcut signals may bring a press and its release in one batch, before any read.
+TEST(KeyLatch, APressLiftedBeforeItsReadStillCountsOnce) {
+  KeyLatch key;
+  key.Press();
+  key.Lift();
+  EXPECT_TRUE(key.Read());
+  EXPECT_FALSE(key.Read());
+  key.Lift();  // a release alone is no press
+  EXPECT_FALSE(key.Read());
+}
+
 // Presses made before the backend can act wait for it, even when released at once; a hold that
 // ends in failure forgets them; a key still down afterwards is not pressed anew by its repeats.
 TEST(HotkeyLatches, PressesDuringAHoldWaitForItsEnd) {

@@ -13,6 +13,7 @@ itself on X11.
 
 import itertools
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -30,6 +31,7 @@ WLR_POINTER = lh.TOOLS_DIR / "wlr_virtual_pointer"
 
 KWIN_ENV = dict(XDG_CURRENT_DESKTOP="KDE", KDE_FULL_SESSION="true", KDE_SESSION_VERSION="5",
                 KWIN_COMPOSE="Q", KWIN_WAYLAND_NO_PERMISSION_CHECKS="1")  # the last opens fake input
+KDE_BACKEND = "org.freedesktop.impl.portal.desktop.kde"
 MUTTER_ENV = dict(XDG_CURRENT_DESKTOP="GNOME", GSETTINGS_BACKEND="keyfile")
 # XDG_CURRENT_DESKTOP=sway: xdg-desktop-portal then offers no RemoteDesktop from the GNOME or
 # KDE backends installed beside it.
@@ -415,6 +417,30 @@ class WaylandSession(lh.NativeSession):
         for what in ("wireplumber", "pipewire"):
             _kill(self._procs.pop(what))
         self._start_pipewire()
+        if self.kind == "mutter":  # the test's own input went with its screen cast
+            self.input.driver.close()
+            self.input.driver = MutterRemoteDesktop(self.env["DBUS_SESSION_BUS_ADDRESS"])
+
+    def end_portal_session(self):
+        """Ends tapwing's RemoteDesktop session from the desktop's side. mutter: PipeWire
+        restarted (it then ends its screen casts, and the portal says Closed; its backend's own
+        Close does not reach the client). KDE: its portal backend's session closed, as its "stop
+        sharing" does; only the remote-desktop ones (tokens tapwingN), not the shortcuts'."""
+        if self.kind == "mutter":
+            return self.restart_pipewire()
+        handles = self.portal_sessions()
+        if not handles:
+            raise AssertionError(f"no remote desktop session of tapwing at {KDE_BACKEND}")
+        for handle in handles:
+            _gdbus(self.env, "--dest", KDE_BACKEND, "--object-path", handle,
+                   "--method", "org.freedesktop.impl.portal.Session.Close")
+
+    def portal_sessions(self):
+        """tapwing's remote desktop sessions as KDE's portal backend holds them."""
+        tree = subprocess.run(["gdbus", "introspect", "--session", "--dest", KDE_BACKEND, "--object-path",
+                               "/org/freedesktop/portal/desktop/session", "--recurse", "--only-properties"],
+                              env=self.env, capture_output=True, text=True, timeout=10).stdout
+        return re.findall(r"node (/org/freedesktop/portal/desktop/session/\S+/tapwing\d+) ", tree)
 
     def screenshot(self, name, crop=None):
         return None  # no screenshot API without a desktop shell; failures are read from the logs
