@@ -2,6 +2,7 @@
 
 #include <gdk/gdk.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/input_device.h"
@@ -22,7 +23,9 @@ constexpr std::uint32_t kMonitor = 1;        // source types
 constexpr std::uint32_t kCursorMetadata = 4;
 constexpr std::uint32_t kPersistUntilRevoked = 2;
 
-enum Failure : std::int64_t { kNoPortal = 1, kNoRemoteDesktop, kDenied, kRefused, kNoPointer, kClosed, kCallFailed };
+enum Failure : std::int64_t {
+  kNoPortal = 1, kNoRemoteDesktop, kDenied, kRefused, kNoPointer, kClosed, kCallFailed, kUnreachable
+};
 
 constexpr const char* kWhoHasIt = "GNOME 和 KDE Plasma 提供远程桌面门户";
 
@@ -175,6 +178,10 @@ void RemoteDesktop::Started(GVariant* results) {
   }
   areas_ = MapStreams(streams, DesktopMonitors());
   if (areas_.empty()) return Fail(kRefused, "桌面门户没有给出屏幕");
+  // KDE Plasma 5.27's portal (version 1, streams without a position) lands every move on its last
+  // output, whichever stream the move names (measured with two outputs).
+  lastOnly_ = version_ < 2 && areas_.size() > 1 &&
+              std::none_of(streams.begin(), streams.end(), [](const StreamInfo& s) { return s.position.has_value(); });
   state_ = State::Ready;
   OpenCursorStreams();
   if (ready_) ready_();
@@ -214,6 +221,10 @@ void RemoteDesktop::Move(double x, double y) {
   const auto target = ToStream(areas_, x, y);
   // A click must never land wherever the pointer happens to be: without a place, no tick.
   if (!target) throw DeviceUnavailable(kRefused, "远程桌面", "桌面门户没有给出屏幕");
+  // A click on another screen than the point's would be worse than none.
+  if (lastOnly_ && target->stream + 1 != areas_.size())
+    throw DeviceUnavailable(kUnreachable, "远程桌面",
+                            "这个点所在的屏幕, KDE Plasma 5.27 的桌面门户移不到: 它把指针都移到最后一个屏幕上");
   DropUnsentTicks();
   Send(kMove,
        g_variant_new("(o@a{sv}udd)", session_.c_str(), Options({}), areas_[target->stream].node, target->x, target->y));

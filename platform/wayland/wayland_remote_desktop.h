@@ -81,6 +81,7 @@ class RemoteDesktop {
   std::string session_;
   guint closed_ = 0;
   std::vector<StreamArea> areas_;
+  bool lastOnly_ = false;  // only the last stream's area can be reached (KDE Plasma 5.27)
   std::unique_ptr<CursorStreams> cursor_;
   std::optional<std::pair<int, int>> pointer_;
   std::deque<Call> queue_;

@@ -1,0 +1,55 @@
+#!/usr/bin/env python3
+"""Two outputs side by side at scale 2 on KDE Plasma 5.27: F7 reads the point on either, a run
+on the last output clicks there, and one on the other, which KDE's portal cannot reach (it
+lands every move on its last output), says so once and clicks nothing anywhere."""
+
+import os
+import unittest
+
+import linux_harness as lh
+from linux_harness import HINT_TITLE, wait_for, wait_stable
+
+session = None
+FIRST, LAST = (300, 200), (1280 + 500, 300)
+
+
+def setUpModule():
+    global session
+    kind = os.environ.get("TAPWING_E2E_SESSION", "x11")
+    if kind != "kwin":
+        raise unittest.SkipTest(f"{kind}: two outputs are KDE's case (sway's are in test_run)")
+    lh.require_tapwing()
+    session = lh.open_session("outputs", outputs=2)
+
+
+def tearDownModule():
+    if session:
+        session.stop()
+
+
+class OutputsTest(unittest.TestCase):
+    def test_the_last_output_is_clicked_and_the_other_refused_with_one_message(self):
+        app = session.start_tapwing()
+        try:
+            app.select("动作", "左键单击")
+            session.capture(app, LAST)
+            mark = session.click_mark()
+            session.hold_hotkey("F5", lambda: len(session.clicks(mark)) >= 6, app)
+            session.hold_hotkey("F6", lambda: True, app)
+            session.wait_clicks_quiet(0.3, 5)
+            self.assertEqual({(x, y) for _, _, x, y in session.clicks(mark)}, {LAST})
+
+            session.capture(app, FIRST)
+            mark = session.click_mark()
+            session.hold_hotkey("F5", app.dialogs, app)
+            [(title, text)] = wait_stable(app.dialogs, 0.5, 5, "message boxes")
+            self.assertEqual(title, HINT_TITLE)
+            self.assertIn("KDE Plasma 5.27", text)
+            app.press_ok()
+            session.assert_no_clicks(mark, 0.5)
+        finally:
+            app.kill()
+
+
+if __name__ == "__main__":
+    lh.main()
