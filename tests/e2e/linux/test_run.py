@@ -129,17 +129,18 @@ class ActionTest(unittest.TestCase):
 
 
 class SecondOutputTest(unittest.TestCase):
-    def test_f7_then_f5_clicks_exactly_the_captured_point_on_the_scaled_output(self):
+    def test_f7_then_f5_clicks_exactly_the_captured_point_on_each_scaled_output(self):
         if getattr(session, "kind", "x11") != "sway":
-            self.skipTest("one output here (sway's second lies at x=1280, at scale 2)")
-        point = (1280 + 517, 391)
-        session.capture(app, point)
+            self.skipTest("one output here (sway has outputs at scales 2 and 1.5 beside the first)")
         app.select("动作", "左键单击")
         app.select("延时", "延时50MS")
-        mark = session.click_mark()
-        session.hold_hotkey("F5", lambda: len(session.clicks(mark)) >= 6, app)
-        stop_run()
-        self.assertEqual({(x, y) for _, _, x, y in session.clicks(mark)}, {point})
+        for point in ((1280 + 517, 391), (2560 + 517, 391)):  # scale 2, then 1.5
+            with self.subTest(point=point):
+                session.capture(app, point)
+                mark = session.click_mark()
+                session.hold_hotkey("F5", lambda: len(session.clicks(mark)) >= 6, app)
+                stop_run()
+                self.assertEqual({(x, y) for _, _, x, y in session.clicks(mark)}, {point})
 
 
 class EditDuringRunTest(unittest.TestCase):

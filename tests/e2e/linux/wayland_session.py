@@ -88,7 +88,8 @@ def _gdbus(env, *args, timeout=10):
 class WaylandSession(lh.NativeSession):
     """kind "kwin", "mutter", "sway" or "weston"; outputs and scale as the compositor's virtual
     outputs have them (mutter, weston: one output, scale 1; sway: the second output, at x=1280,
-    gets the scale; with scale 1 it has scale 2, so the outputs' scales always differ)."""
+    gets the scale; with scale 1 it has scale 2, so the outputs' scales always differ; a third,
+    at x=2560, has the fractional scale 1.5)."""
 
     # mutter 43 has no GlobalShortcuts; sway binds the keys to `tapwing --hotkey`.
     global_hotkeys = property(lambda self: self.kind in ("kwin", "sway"))
@@ -195,7 +196,7 @@ class WaylandSession(lh.NativeSession):
         env.update(XDG_SESSION_TYPE="wayland", WAYLAND_DISPLAY=self.socket, GDK_BACKEND="wayland",
                    LANG="C.UTF-8", LC_ALL="C.UTF-8")
         if self.kind == "sway":
-            env.update(HOME=str(self.home), WLR_HEADLESS_OUTPUTS=str(max(self.outputs, 2)))
+            env.update(HOME=str(self.home), WLR_HEADLESS_OUTPUTS="3")
             (self.home / "bus.conf").write_text(SWAY_BUS)
             subprocess.run(["chown", "-R", "nobody:nogroup", str(self.home)], check=True)
             self._check_reachable(self.home / "bus.conf", self.program, self.pointer_tool)
@@ -207,7 +208,7 @@ class WaylandSession(lh.NativeSession):
         return env
 
     def _sway_config(self):
-        """Two outputs at different scales side by side, nothing that moves the pointer or the
+        """Three outputs at scales 1, 2 (or the session's) and 1.5 side by side, nothing that moves the pointer or the
         focus on its own, no borders (the click target's surface lies at its output's origin),
         and F5/F6/F7 bound the way a user binds them."""
         second = self.scale if self.scale != 1 else 2
@@ -216,6 +217,7 @@ class WaylandSession(lh.NativeSession):
                 "focus_follows_mouse no\nmouse_warping none\n"
                 "output HEADLESS-1 resolution 1280x1024 position 0 0 scale 1\n"
                 f"output HEADLESS-2 resolution {1280 * second}x{1024 * second} position 1280 0 scale {second}\n"
+                "output HEADLESS-3 resolution 1920x1536 position 2560 0 scale 1.5\n"
                 + keys)
 
     def as_user(self, args, timeout=10):
@@ -300,7 +302,7 @@ class WaylandSession(lh.NativeSession):
         if self.kind == "kwin":
             driver = KWinFakeInput(FAKE_INPUT, self.env, self._log("fake_input"), self._record)
         elif self.kind == "sway":
-            layout = (1280 * 2, 1024)  # the two outputs side by side, in logical pixels
+            layout = (1280 * 3, 1024)  # the three outputs side by side, in logical pixels
             driver = SwayInput((*self.run_as, str(self.pointer_tool)), layout, self.as_user, self.env,
                                self._log("virtual_pointer"), self._record)
         else:
