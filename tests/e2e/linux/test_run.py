@@ -64,8 +64,9 @@ def stop_run(quiet=0.3):
     session.hold_hotkey("F6", stopped, app)
 
 
-def ticks(events, gap_us=200_000):
-    """Events grouped into ticks: a group ends where the log pauses for gap_us."""
+def ticks(events, gap_us=300_000):
+    """Events grouped into ticks: a group ends where the log pauses for gap_us (the ticks are
+    500 ms apart; a portal answering slowly under load may hold a release back for 200 ms)."""
     groups = []
     for i, event in enumerate(events):
         if i == 0 or event[0] - events[i - 1][0] > gap_us:
