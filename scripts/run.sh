@@ -65,7 +65,7 @@ fi
 
 run_native() {
   if [ "$build" = 1 ]; then
-    (cd "$root" && cmake --preset linux && cmake --build --preset linux)
+    (cd "$root" && cmake --preset linux && cmake --build --preset linux --target tapwing)
   fi
   local program=$root/build/linux/Tapwing/tapwing
   [ -x "$program" ] || { echo "run.sh: $program not found; build with cmake --preset linux && cmake --build --preset linux" >&2; exit 1; }
