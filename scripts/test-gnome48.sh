@@ -31,7 +31,7 @@ packages=(
   gnome-shell mutter xdg-desktop-portal xdg-desktop-portal-gnome gnome-settings-daemon-common
   pipewire wireplumber dbus dbus-daemon at-spi2-core python3-gi python3-pyatspi gir1.2-atspi-2.0
   gir1.2-glib-2.0 fonts-dejavu-core fonts-wqy-microhei
-  libgtk-3-0t64 libpipewire-0.3-0t64 libx11-6 libxi6 libxtst6
+  libgtk-3-0t64 libpipewire-0.3-0t64 libx11-6 libxi6 libxtst6 libgtk-layer-shell0
 )
 
 # Runs a command inside the root with /proc, /dev and /sys, in a mount namespace of its own:
@@ -73,6 +73,14 @@ if [ ! -e "$root/.ready" ]; then
     >>"$root.log" 2>&1 || { echo "test-gnome48: installing GNOME 48 failed, see $root.log"; exit 1; }
   in_root apt-get clean
   touch "$root/.ready"
+fi
+# A root made before the list grew gets what it lacks.
+missing=$(in_root dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${packages[@]}" 2>&1 | awk '$1 != "ii" {print $NF}' || true)
+if [ -n "$missing" ]; then
+  echo "test-gnome48: adding to the root: $missing"
+  # shellcheck disable=SC2086
+  in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends ${packages[*]} \
+    >>"$root.log" 2>&1 || { echo "test-gnome48: installing failed, see $root.log"; exit 1; }
 fi
 exec 9>&-
 
