@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/gtk/gtk_program_files.h"
+
 namespace platform::gtk {
 namespace {
 
@@ -24,8 +26,7 @@ bool IsDirectory(const char* path) {
 std::string InstanceLock::LockPath() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (IsDirectory(runtime)) return std::string(runtime) + "/tapwing.lock";
-  const char* cache = std::getenv("XDG_CACHE_HOME");
-  const std::string folder = cache != nullptr && *cache == '/' ? cache : std::string(g_get_home_dir()) + "/.cache";
+  const std::string folder = UserFolder("XDG_CACHE_HOME", ".cache");
   g_mkdir_with_parents(folder.c_str(), 0700);
   return folder + "/tapwing.lock";
 }

@@ -1,8 +1,10 @@
 #include "platform/gtk/gtk_program_files.h"
 
+#include <glib.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 
 namespace platform::gtk {
 
@@ -24,6 +26,12 @@ std::string FindProgramFile(std::string_view folder, std::string_view name) {
   const std::string installed = base + "../share/tapwing/" + std::string(name);
   if (access(installed.c_str(), F_OK) == 0) return installed;
   return beside;
+}
+
+std::string UserFolder(const char* variable, const char* underHome) {
+  const char* value = std::getenv(variable);
+  if (value != nullptr && *value == '/') return value;
+  return std::string(g_get_home_dir()) + "/" + underHome;
 }
 
 }  // namespace platform::gtk

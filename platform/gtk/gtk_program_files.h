@@ -16,4 +16,8 @@ std::string ProgramFolder();
 // it; beside the program when neither does.
 std::string FindProgramFile(std::string_view folder, std::string_view name);
 
+// The user's XDG folder named by `variable` ("XDG_CACHE_HOME"), else `underHome` in the home
+// folder (".cache"). A relative value is invalid by the XDG rules and ignored.
+std::string UserFolder(const char* variable, const char* underHome);
+
 }  // namespace platform::gtk

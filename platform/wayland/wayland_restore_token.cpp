@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/gtk/gtk_program_files.h"
+
 namespace platform::wayland {
 namespace {
 
@@ -17,10 +19,10 @@ constexpr std::size_t kLongest = 4096;
 
 }  // namespace
 
+using gtk::UserFolder;
+
 std::string RestoreTokenFile() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  const std::string folder = state != nullptr && *state == '/' ? state : std::string(g_get_home_dir()) + "/.local/state";
-  return folder + "/tapwing/restore-token";
+  return UserFolder("XDG_STATE_HOME", ".local/state") + "/tapwing/restore-token";
 }
 
 std::string ReadRestoreToken(const std::string& file) {
