@@ -216,6 +216,14 @@ class NativeSession(Session):
     def settle_after_exit(self):
         """After a tapwing ended: nothing of it lingers in an X session."""
 
+    def said(self, *logs, tail=600):
+        """The ends of these session logs, for a failure's message: CI shows only that."""
+        parts = []
+        for name in logs:
+            log = self.artifacts / f"{name}.log"
+            parts.append(f"{name} said: {log.read_text(errors='replace')[-tail:] if log.exists() else ''!r}")
+        return "; ".join(parts)
+
     def send_hotkey(self, key):
         """`tapwing --hotkey KEY`, as a desktop shortcut runs it: its exit status and what it said."""
         done = self.run_tapwing("--hotkey", key)
@@ -242,7 +250,5 @@ class NativeSession(Session):
                 return
             except AssertionError as failure:
                 if attempt == attempts - 1:
-                    log = self.artifacts / "tapwing.log"
-                    said = log.read_text(errors="replace")[-600:] if log.exists() else ""
-                    raise AssertionError(f"{failure}; fields {app.fields()}, message boxes {app.dialogs()}, "
-                                         f"tapwing said: {said!r}") from None
+                    raise AssertionError(f"{failure}; fields {app.fields()}, message boxes {app.dialogs()}; "
+                                         f"{self.said('tapwing')}") from None

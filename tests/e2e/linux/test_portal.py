@@ -85,7 +85,7 @@ class PortalTest(unittest.TestCase):
                 session.input.key("F7")
                 wait_for(session.portal_sessions, 5, "KDE to grant a new session")
             else:
-                session.send_hotkey("F7")
+                self.assertEqual(session.send_hotkey("F7"), (0, ""))
                 portal_dialog(allow=True)
             session.capture(app, (POINT[0] - 300, POINT[1] - 200))
             self.assertEqual(app.dialogs(), [])

@@ -22,6 +22,7 @@ from pathlib import Path
 
 import linux_harness as lh
 from harness import config, wait_for
+from harness.waiting import WaitTimeout
 from harness.session import _kill
 from wayland_input import KEYCODES, KWinFakeInput, MutterRemoteDesktop, SwayInput, WaylandInput
 
@@ -483,7 +484,10 @@ def portal_dialog(allow=True, interact=True, timeout=15):
                 return objs, wanted
         return None
 
-    objs, button = wait_for(dialog_button, timeout, "the portal's dialog")
+    try:
+        objs, button = wait_for(dialog_button, timeout, "the portal's dialog")
+    except WaitTimeout as failure:
+        raise AssertionError(f"{failure}; {lh.Session.current.said('tapwing', 'dbus', tail=1500)}") from None
     if allow and interact:
         tick = next(o for o in objs if o.getRole() in (pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_TOGGLE_BUTTON)
                     and "remote interaction" in o.name.lower())
