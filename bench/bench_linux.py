@@ -35,6 +35,7 @@ os.environ.setdefault("TAPWING_E2E_WORK", "/tmp/tapwing-bench-linux")
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e" / "linux"))
 
 import linux_harness as lh  # noqa: E402
+import soak  # noqa: E402
 from bench import (XK_F6, XTest, aligned, cpu_ticks, down_times, fmt, load_average, machine_ticks,  # noqa: E402
                    period_figures, timing_options, yes_no)
 
@@ -204,7 +205,44 @@ class Bench:
                 presses += 1
                 press()
 
+    def soak(self, seconds):
+        """One run of `seconds` at 10 ms: each 10 s window's clicks/s at the point and tapwing's
+        resident memory as it goes, then the whole run's figures and the CPU of every process
+        on the clicks' way, on stdout."""
+        watched = {"tapwing": self.app.pid}
+        watched.update({name: proc.pid for name, proc in getattr(self.s, "_procs", {}).items()})
+        watched.update({f"{name} {pid}": pid for pid, name in soak.on_bus(self.s.env["DBUS_SESSION_BUS_ADDRESS"], self.s._bus.pid).items()})
+        tail, stamps = soak.LogTail(self.s.click_log), []
+        self.start_run()
+        start, ticks0 = now_us(), {n: cpu_ticks(p) for n, p in watched.items()}
+        rates, memory = [], []
+        print(f"soak on {self.s.kind if hasattr(self.s, 'kind') else 'x11'}: {seconds:g} s at {PERIOD_MS} ms, "
+              f"build {lh.TAPWING}", flush=True)
+        for k in range(int(seconds // soak.WINDOW_S)):
+            time.sleep(max(0.0, (start + (k + 1) * soak.WINDOW_S * 1_000_000 - now_us()) / 1e6 + 0.3))
+            stamps += down_times([(int(us), e, int(x), int(y)) for us, e, x, y in
+                                  (line.split() for line in tail.lines() if not line.startswith("#"))], at=POINT)
+            rates.append(soak.window_rates(stamps, start, k + 1)[k])
+            memory.append(soak.resident_kb(self.app.pid))
+            print(f"window {k + 1:4d}  {rates[-1]:6.1f} clicks/s  resident {memory[-1]} kB", flush=True)
+        wall = (now_us() - start) / 1e6
+        hz = os.sysconf("SC_CLK_TCK")
+        cpu = {n: 100 * (cpu_ticks(p) - ticks0[n]) / hz / wall for n, p in watched.items() if Path(f"/proc/{p}").exists()}
+        self.stop_run()
+        figures = soak.summary(rates, 0.97 * AIM_RATE)
+        in_run = [s for s in stamps if start <= s < start + len(rates) * soak.WINDOW_S * 1_000_000]
+        print(f"clicks {len(in_run)} of {len(rates) * soak.WINDOW_S * 1000 // PERIOD_MS}; windows {figures['windows']}: "
+              f"median {figures['median']:.1f}, lowest {figures['lowest']:.1f}, below 97: {figures['below aim']}, "
+              f"below 90: {figures['below 90']}; longest gap {soak.longest_gap_ms(in_run):.0f} ms; "
+              f"resident {memory[0] if memory else 0} -> {memory[-1] if memory else 0} kB (max {max(memory, default=0)})")
+        print("CPU % of a core while clicking: " + ", ".join(
+            f"{n} {v:.1f}" for n, v in sorted(cpu.items(), key=lambda kv: -kv[1]) if v >= 0.1), flush=True)
+        self.results["soak"] = {"rates": rates, "memory": memory, "cpu": cpu, **figures}
+
     def measure(self):
+        if self.args.soak:
+            self.setup()
+            return self.soak(self.args.soak)
         self.setup()
         self.idle_cpu()
         self.periods()
@@ -592,6 +630,9 @@ def main():
     parser.add_argument("--starts", type=int, default=5, help="starts timed to the window (default 5)")
     parser.add_argument("--rounds", type=int, default=3, help="alternating rounds of each clicker (default 3)")
     parser.add_argument("--sessions", default=",".join(KINDS), help=f"which of {','.join(KINDS)} (default all)")
+    parser.add_argument("--soak", type=float, default=0, metavar="SECONDS",
+                        help="instead of the table: one run that long at 10 ms per session kind, "
+                             "printing every 10 s window's clicks/s, the resident memory and the CPU on the way")
     parser.add_argument("--child", choices=KINDS, help=argparse.SUPPRESS)
     parser.add_argument("--results", help=argparse.SUPPRESS)
     args, ignored = parser.parse_known_args()
@@ -613,14 +654,14 @@ def main():
     t0 = time.monotonic()
     parts, status = {}, 0
     forwarded = [f"--seconds={args.seconds:g}", f"--stops={args.stops}", f"--idle={args.idle:g}",
-                 f"--starts={args.starts}", f"--rounds={args.rounds}"]
+                 f"--starts={args.starts}", f"--rounds={args.rounds}", f"--soak={args.soak:g}"]
     with tempfile.TemporaryDirectory(prefix="tapwing-bench-") as tmp:
         for kind in kinds:
             log(f"--- {kind} ---")
             out = Path(tmp) / f"{kind}.json"
             proc = subprocess.Popen([sys.executable, __file__, "--child", kind, "--results", str(out), *forwarded])
             try:
-                code = proc.wait(timeout=900)
+                code = proc.wait(timeout=900 + args.soak)
             except BaseException:
                 proc.terminate()  # its own cleanup stops the session
                 code = proc.wait()
@@ -635,7 +676,11 @@ def main():
     info["busy"] = 100 * (busy1 - busy0) / max(1, total1 - total0)
     info["load_after"] = load_average()
     info["wall"] = time.monotonic() - t0
-    print(table(parts, info))
+    if not args.soak:
+        print(table(parts, info))
+    else:
+        print(f"machine: load {info['load_before']} before, {info['load_after']} after; "
+              f"CPUs {fmt(info['busy'], 0)} % busy during the run")
     return status
 
 
