@@ -30,6 +30,23 @@ constexpr const char* kInterfaces = R"xml(<node>
     <method name="SelectDevices">
       <arg type="o" direction="in"/><arg type="a{sv}" direction="in"/><arg type="o" direction="out"/>
     </method>
+    <method name="Start">
+      <arg type="o" direction="in"/><arg type="s" direction="in"/><arg type="a{sv}" direction="in"/>
+      <arg type="o" direction="out"/>
+    </method>
+    <method name="NotifyPointerMotionAbsolute">
+      <arg type="o" direction="in"/><arg type="a{sv}" direction="in"/><arg type="u" direction="in"/>
+      <arg type="d" direction="in"/><arg type="d" direction="in"/>
+    </method>
+    <method name="NotifyPointerButton">
+      <arg type="o" direction="in"/><arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
+      <arg type="u" direction="in"/>
+    </method>
+  </interface>
+  <interface name="org.freedesktop.portal.ScreenCast">
+    <method name="SelectSources">
+      <arg type="o" direction="in"/><arg type="a{sv}" direction="in"/><arg type="o" direction="out"/>
+    </method>
   </interface>
   <interface name="org.freedesktop.portal.GlobalShortcuts">
     <method name="CreateSession"><arg type="a{sv}" direction="in"/><arg type="o" direction="out"/></method>
@@ -41,8 +58,9 @@ constexpr const char* kInterfaces = R"xml(<node>
   </interface>
 </node>)xml";
 
-// Owns the portal's name on a connection of its own. Each method returns its request path and
-// then sends the Response set for it, if any, in GVariant text form.
+// Owns the portal's name on a connection of its own. Each request method returns its request
+// path and then sends the Response set for it, if any, in GVariant text form. Input events are
+// logged as "move X,Y" or "button B P"; while held, their replies wait for Answered().
 class StandIn {
  public:
   StandIn() {
@@ -74,6 +92,21 @@ class StandIn {
   void Reset() {
     responses_.clear();
     calls_.clear();
+    events_.clear();
+    Hold(false);
+  }
+  const std::vector<std::string>& Events() const { return events_; }
+  std::size_t Unanswered() const { return held_.size(); }
+  void Hold(bool hold) {
+    hold_ = hold;
+    if (!hold) Answered(held_.size());
+  }
+  // Replies to the oldest `count` events held.
+  void Answered(std::size_t count) {
+    for (std::size_t i = 0; i < count && !held_.empty(); ++i) {
+      g_dbus_method_invocation_return_value(held_.front(), nullptr);
+      held_.erase(held_.begin());
+    }
   }
 
  private:
@@ -81,6 +114,7 @@ class StandIn {
                        GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
     auto* self = static_cast<StandIn*>(data);
     self->calls_.push_back(method);
+    if (g_str_has_prefix(method, "Notify")) return self->OnEvent(method, parameters, invocation);
     std::string caller = sender + 1;
     std::replace(caller.begin(), caller.end(), '.', '_');
     GVariant* options = g_variant_get_child_value(parameters, g_variant_n_children(parameters) - 1);
@@ -94,6 +128,20 @@ class StandIn {
     g_dbus_connection_emit_signal(bus, nullptr, request.c_str(), "org.freedesktop.portal.Request", "Response",
                                   g_variant_new_parsed(response->second.c_str()), nullptr);
   }
+  void OnEvent(const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation) {
+    if (g_str_equal(method, "NotifyPointerButton")) {
+      gint32 button = 0;
+      guint32 pressed = 0;
+      g_variant_get(parameters, "(o@a{sv}iu)", nullptr, nullptr, &button, &pressed);
+      events_.push_back("button " + std::to_string(button) + " " + std::to_string(pressed));
+    } else {
+      double x = 0, y = 0;
+      g_variant_get(parameters, "(o@a{sv}udd)", nullptr, nullptr, nullptr, &x, &y);
+      events_.push_back("move " + std::to_string(int(x)) + "," + std::to_string(int(y)));
+    }
+    if (hold_) return held_.push_back(invocation);
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+  }
   static GVariant* OnGetVersion(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GError**,
                                 gpointer) {
     return g_variant_new_uint32(1);
@@ -102,6 +150,9 @@ class StandIn {
   GDBusConnection* bus_ = nullptr;
   std::map<std::string, std::string> responses_;
   std::vector<std::string> calls_;
+  std::vector<std::string> events_;
+  std::vector<GDBusMethodInvocation*> held_;
+  bool hold_ = false;
 };
 
 // Runs the loop until `done` holds, or gives up after ten seconds.
@@ -203,6 +254,51 @@ TEST_F(PortalTest, OnlyAWellFormedActivatedOfTheBoundSessionPresses) {
   ASSERT_TRUE(RunUntil([&] { return keys.Pending(); }));
   EXPECT_FALSE(keys.Pressed(Hotkey::F6));
   EXPECT_TRUE(keys.Pressed(Hotkey::F5));
+}
+
+// Each call waits for the one before, except a move to where the pointer already is: a run
+// that lags overlaps it with the last click's release, never a press with its own move.
+TEST_F(PortalTest, OnlyAMoveToWhereThePointerIsOvertakesCallsInFlight) {
+  Portal portal;
+  bool ready = false;
+  RemoteDesktop desktop(portal, nullptr, [&] { ready = true; });
+  standIn_->Answer("CreateSession", kSessionGranted);
+  standIn_->Answer("SelectDevices", "(uint32 0, @a{sv} {})");
+  standIn_->Answer("SelectSources", "(uint32 0, @a{sv} {})");
+  standIn_->Answer("Start", "(uint32 0, {'devices': <uint32 2>, 'streams': <[(uint32 44, {'position': <(0, 0)>, "
+                            "'size': <(1280, 1024)>})]>})");
+  desktop.Ask(1);
+  ASSERT_TRUE(RunUntil([&] { return ready; }));
+  standIn_->Hold(true);
+  const auto events = [&](std::size_t count) { return RunUntil([&] { return standIn_->Events().size() >= count; }); };
+  const auto tick = [&](double x, double y) {
+    desktop.Move(x, y);
+    desktop.Click(272, 1);
+  };
+
+  tick(100, 100);
+  ASSERT_TRUE(events(1));
+  standIn_->Answered(1);
+  ASSERT_TRUE(events(2));  // the press only once its move is answered
+  standIn_->Answered(1);
+  ASSERT_TRUE(events(3));
+  tick(100, 100);  // the release still in flight: only the move joins it
+  ASSERT_TRUE(events(4));
+  tick(100, 100);  // the tick before sent nothing but its move: it gives way
+  ASSERT_TRUE(events(5));
+  standIn_->Answered(3);
+  ASSERT_TRUE(events(6));
+  tick(200, 100);  // elsewhere: waits for the press and its release
+  standIn_->Answered(1);
+  ASSERT_TRUE(events(7));
+  standIn_->Answered(1);
+  ASSERT_TRUE(events(8));
+  standIn_->Hold(false);
+  ASSERT_TRUE(events(10));
+  EXPECT_EQ(standIn_->Events(), (std::vector<std::string>{"move 100,100", "button 272 1", "button 272 0",
+                                                          "move 100,100", "move 100,100", "button 272 1",
+                                                          "button 272 0", "move 200,100", "button 272 1",
+                                                          "button 272 0"}));
 }
 
 }  // namespace
