@@ -86,7 +86,7 @@ class PortalTest(unittest.TestCase):
                 wait_for(session.portal_sessions, 5, "KDE to grant a new session")
             else:
                 self.assertEqual(session.send_hotkey("F7"), (0, ""))
-                portal_dialog(allow=True)
+                portal_dialog(allow=True, timeout=30)  # the portal's backend may still be ending the old one
             session.capture(app, (POINT[0] - 300, POINT[1] - 200))
             self.assertEqual(app.dialogs(), [])
         finally:
