@@ -47,6 +47,7 @@ Portal::Portal() : cancel_(g_cancellable_new()) {
 }
 
 Portal::~Portal() {
+  while (!pending_.empty()) Close(pending_.begin()->first);
   g_cancellable_cancel(cancel_);
   for (guint id : subscriptions_) g_dbus_connection_signal_unsubscribe(bus_, id);
   g_object_unref(cancel_);
@@ -141,29 +142,79 @@ void Portal::Version(const char* interface, std::function<void(std::uint32_t, co
       new std::function<void(std::uint32_t, const std::string&)>(std::move(done)));
 }
 
-void Portal::Request(const char* interface, const char* method, GVariant* args, const std::string& token,
-                     PortalAnswered answered) {
-  // One answer per request, whichever comes first: the Response, or the call's own failure.
-  auto once = std::make_shared<PortalAnswered>(std::move(answered));
-  const std::string path = "/org/freedesktop/portal/desktop/request/" + sender_ + "/" + token;
-  auto subscription = std::make_shared<guint>(0);
-  *subscription = OnObjectSignal(path, kRequestInterface, "Response", [this, once, subscription](GVariant* parameters) {
-    Unsubscribe(*subscription);
-    if (*once == nullptr) return;
-    const PortalAnswered answer = std::exchange(*once, nullptr);
-    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})")))
-      return answer({2, nullptr, Malformed(std::string("Response ") + g_variant_get_type_string(parameters))});
-    guint32 response = 2;
-    GVariant* results = nullptr;
-    g_variant_get(parameters, "(u@a{sv})", &response, &results);
-    answer({response, results, {}});
-    g_variant_unref(results);
-  });
-  Call(interface, method, args, [this, once, subscription](const std::string& error, GVariant*, GUnixFDList*) {
-    if (error.empty() || *once == nullptr) return;
-    Unsubscribe(*subscription);
-    std::exchange(*once, nullptr)({2, nullptr, error});
-  });
+namespace {
+
+// `args` with `token` as the handle_token of its last member, the options.
+GVariant* WithToken(GVariant* args, const std::string& token) {
+  g_variant_ref_sink(args);
+  GVariantBuilder tuple;
+  g_variant_builder_init(&tuple, G_VARIANT_TYPE_TUPLE);
+  const gsize last = g_variant_n_children(args) - 1;
+  for (gsize i = 0; i < last; ++i) g_variant_builder_add_value(&tuple, g_variant_get_child_value(args, i));
+  GVariantDict options;
+  GVariant* given = g_variant_get_child_value(args, last);
+  g_variant_dict_init(&options, given);
+  g_variant_unref(given);
+  g_variant_dict_insert(&options, "handle_token", "s", token.c_str());
+  g_variant_builder_add_value(&tuple, g_variant_dict_end(&options));
+  g_variant_unref(args);
+  return g_variant_builder_end(&tuple);
+}
+
+}  // namespace
+
+std::uint64_t Portal::Request(const char* interface, const char* method, GVariant* args, PortalAnswered answered) {
+  const std::string token = NewToken();
+  const std::uint64_t request = ++requests_;
+  pending_[request].answered = std::move(answered);
+  Follow(request, "/org/freedesktop/portal/desktop/request/" + sender_ + "/" + token);
+  Call(
+      interface, method, WithToken(args, token),
+      [this, request](const std::string& error, GVariant* reply, GUnixFDList*) {
+        if (!error.empty()) return Answer(request, nullptr, error);
+        const gchar* path = nullptr;
+        g_variant_get(reply, "(&o)", &path);
+        Follow(request, path);
+      },
+      G_VARIANT_TYPE("(o)"));
+  return request;
+}
+
+// Listens for the request's Response at `path`, where it is still waiting for one.
+void Portal::Follow(std::uint64_t request, const std::string& path) {
+  const auto pending = pending_.find(request);
+  if (pending == pending_.end() || pending->second.path == path) return;
+  if (pending->second.subscription != 0) Unsubscribe(pending->second.subscription);
+  pending->second.path = path;
+  pending->second.subscription = OnObjectSignal(
+      path, kRequestInterface, "Response", [this, request](GVariant* parameters) { Answer(request, parameters, {}); });
+}
+
+// One answer per request, whichever comes first: the Response, or the call's own failure.
+void Portal::Answer(std::uint64_t request, GVariant* parameters, const std::string& error) {
+  const auto pending = pending_.find(request);
+  if (pending == pending_.end()) return;
+  const PortalAnswered answered = std::move(pending->second.answered);
+  Unsubscribe(pending->second.subscription);
+  pending_.erase(pending);
+  if (!error.empty()) return answered({2, nullptr, error});
+  if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})")))
+    return answered({2, nullptr, Malformed(std::string("Response ") + g_variant_get_type_string(parameters))});
+  guint32 response = 2;
+  GVariant* results = nullptr;
+  g_variant_get(parameters, "(u@a{sv})", &response, &results);
+  answered({response, results, {}});
+  g_variant_unref(results);
+}
+
+void Portal::Close(std::uint64_t request) {
+  const auto pending = pending_.find(request);
+  if (pending == pending_.end()) return;
+  Unsubscribe(pending->second.subscription);
+  if (bus_ != nullptr)
+    g_dbus_connection_call(bus_, kPortalName, pending->second.path.c_str(), kRequestInterface, "Close", nullptr,
+                           nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+  pending_.erase(pending);
 }
 
 void Portal::OnSignal(const char* interface, const char* signal, std::function<void(GVariant*)> handler) {

@@ -1,7 +1,9 @@
 // Calls to the XDG desktop portal over the session bus, as GTK and libportal make them: a method
-// returns a Request object, and its answer comes later as that object's Response signal. The
-// signal is subscribed before the call, at the request path the token predicts, so no answer
-// is missed. Nothing here waits: every answer arrives on the GLib loop.
+// returns a Request object, and its answer comes later as that object's Response signal. Each
+// request gets a fresh handle_token here, and its Response is subscribed before the call at the
+// path the token predicts, so no answer is missed; a portal that returns another path (older
+// ones ignore the token) is followed there. Nothing here waits: every answer arrives on the
+// GLib loop, never from inside the call.
 #pragma once
 
 #include <gio/gio.h>
@@ -9,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -41,11 +44,13 @@ class Portal {
   // Why there is no session bus to reach a portal on, or empty.
   const std::string& Missing() const { return missing_; }
 
-  // A new handle_token for a request's options.
+  // A token no other request or session of this connection has.
   std::string NewToken();
-  // Calls `method` of `interface`; `args` must carry `token` as the handle_token of its options.
-  void Request(const char* interface, const char* method, GVariant* args, const std::string& token,
-               PortalAnswered answered);
+  // Calls `method` of `interface` with `args`, a tuple whose last member is the options a{sv};
+  // the handle_token goes into those options here. Returns the request's id for Close.
+  std::uint64_t Request(const char* interface, const char* method, GVariant* args, PortalAnswered answered);
+  // Closes a request still in flight at the portal (its dialog goes away); it is never answered.
+  void Close(std::uint64_t request);
   // A plain call whose reply is all there is: `done` gets the error text (empty on success) and
   // the reply (null on failure). A call with a GUnixFDList reply passes it through `fds`. A
   // reply of another type than `replyType` (where given) is a failure.
@@ -64,6 +69,13 @@ class Portal {
 
  private:
   struct Handler;
+  struct Pending {
+    std::string path;
+    guint subscription = 0;
+    PortalAnswered answered;
+  };
+  void Follow(std::uint64_t request, const std::string& path);
+  void Answer(std::uint64_t request, GVariant* parameters, const std::string& error);
   static void OnSignalArrived(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*, gpointer);
   static void OnCallDone(GObject* source, GAsyncResult* result, gpointer data);
   // Runs `work` from the loop, unless the portal is gone by then.
@@ -75,6 +87,8 @@ class Portal {
   std::string sender_;  // our unique bus name as request paths spell it
   unsigned tokens_ = 0;
   std::vector<guint> subscriptions_;
+  std::uint64_t requests_ = 0;
+  std::map<std::uint64_t, Pending> pending_;
 };
 
 // A call failed because no portal service is there at all (rather than lacking an interface).

@@ -96,28 +96,24 @@ bool RemoteDesktop::Granted(const PortalAnswer& answer, const char* step) {
 }
 
 void RemoteDesktop::CreateSession() {
-  const std::string token = portal_.NewToken();
   const unsigned generation = generation_;
-  GVariant* options = Options({{"handle_token", g_variant_new_string(token.c_str())},
-                               {"session_handle_token", g_variant_new_string(portal_.NewToken().c_str())}});
-  portal_.Request(kRemoteDesktop, "CreateSession", g_variant_new("(@a{sv})", options), token,
-                  [this, generation](const PortalAnswer& answer) {
-                    if (generation != generation_ || !Granted(answer, "CreateSession")) return;
-                    auto handle = SessionHandle(answer.results);
-                    if (!handle) return Fail(kRefused, Malformed("CreateSession"));
-                    session_ = std::move(*handle);
-                    closed_ = portal_.OnObjectSignal(session_, kSession, "Closed", [this](GVariant*) {
-                      Fail(kClosed, "远程桌面会话已被桌面结束");
-                    });
-                    SelectDevices();
-                  });
+  GVariant* options = Options({{"session_handle_token", g_variant_new_string(portal_.NewToken().c_str())}});
+  request_ = portal_.Request(kRemoteDesktop, "CreateSession", g_variant_new("(@a{sv})", options),
+                             [this, generation](const PortalAnswer& answer) {
+                               if (generation != generation_ || !Granted(answer, "CreateSession")) return;
+                               auto handle = SessionHandle(answer.results);
+                               if (!handle) return Fail(kRefused, Malformed("CreateSession"));
+                               session_ = std::move(*handle);
+                               closed_ = portal_.OnObjectSignal(session_, kSession, "Closed", [this](GVariant*) {
+                                 Fail(kClosed, "远程桌面会话已被桌面结束");
+                               });
+                               SelectDevices();
+                             });
 }
 
 void RemoteDesktop::SelectDevices() {
-  const std::string token = portal_.NewToken();
   GVariantBuilder options;
   g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
-  g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
   g_variant_builder_add(&options, "{sv}", "types", g_variant_new_uint32(kPointer));
   // Version 2 keeps the permission: without it the dialog would come back at every start.
   if (version_ >= 2) {
@@ -126,34 +122,30 @@ void RemoteDesktop::SelectDevices() {
     if (!restore.empty()) g_variant_builder_add(&options, "{sv}", "restore_token", g_variant_new_string(restore.c_str()));
   }
   const unsigned generation = generation_;
-  portal_.Request(kRemoteDesktop, "SelectDevices",
-                  g_variant_new("(o@a{sv})", session_.c_str(), g_variant_builder_end(&options)), token,
-                  [this, generation](const PortalAnswer& answer) {
-                    if (generation == generation_ && Granted(answer, "SelectDevices")) SelectSources();
-                  });
+  request_ = portal_.Request(kRemoteDesktop, "SelectDevices",
+                             g_variant_new("(o@a{sv})", session_.c_str(), g_variant_builder_end(&options)),
+                             [this, generation](const PortalAnswer& answer) {
+                               if (generation == generation_ && Granted(answer, "SelectDevices")) SelectSources();
+                             });
 }
 
 void RemoteDesktop::SelectSources() {
-  const std::string token = portal_.NewToken();
-  GVariant* options = Options({{"handle_token", g_variant_new_string(token.c_str())},
-                               {"types", g_variant_new_uint32(kMonitor)},
+  GVariant* options = Options({{"types", g_variant_new_uint32(kMonitor)},
                                {"multiple", g_variant_new_boolean(TRUE)},
                                {"cursor_mode", g_variant_new_uint32(kCursorMetadata)}});
   const unsigned generation = generation_;
-  portal_.Request(kScreenCast, "SelectSources", g_variant_new("(o@a{sv})", session_.c_str(), options), token,
-                  [this, generation](const PortalAnswer& answer) {
-                    if (generation == generation_ && Granted(answer, "SelectSources")) Start();
-                  });
+  request_ = portal_.Request(kScreenCast, "SelectSources", g_variant_new("(o@a{sv})", session_.c_str(), options),
+                             [this, generation](const PortalAnswer& answer) {
+                               if (generation == generation_ && Granted(answer, "SelectSources")) Start();
+                             });
 }
 
 void RemoteDesktop::Start() {
-  const std::string token = portal_.NewToken();
-  GVariant* options = Options({{"handle_token", g_variant_new_string(token.c_str())}});
   const unsigned generation = generation_;
-  portal_.Request(kRemoteDesktop, "Start", g_variant_new("(os@a{sv})", session_.c_str(), "", options), token,
-                  [this, generation](const PortalAnswer& answer) {
-                    if (generation == generation_ && Granted(answer, "Start")) Started(answer.results);
-                  });
+  request_ = portal_.Request(kRemoteDesktop, "Start", g_variant_new("(os@a{sv})", session_.c_str(), "", Options({})),
+                             [this, generation](const PortalAnswer& answer) {
+                               if (generation == generation_ && Granted(answer, "Start")) Started(answer.results);
+                             });
 }
 
 void RemoteDesktop::Started(GVariant* results) {
@@ -308,6 +300,7 @@ void RemoteDesktop::End() {
   areas_.clear();
   pointer_.reset();
   if (closed_ != 0) portal_.Unsubscribe(std::exchange(closed_, 0));
+  portal_.Close(std::exchange(request_, 0));  // a dialog still up for it goes away
   if (!session_.empty() && portal_.Bus() != nullptr) {
     g_dbus_connection_call(portal_.Bus(), kPortalName, session_.c_str(), kSession, "Close", nullptr, nullptr,
                            G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);

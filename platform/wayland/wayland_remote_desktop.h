@@ -87,6 +87,7 @@ class RemoteDesktop {
   unsigned generation_ = 0;  // answers for an ended session are ignored
   std::uint32_t version_ = 0;
   std::string session_;
+  std::uint64_t request_ = 0;  // the step waiting for the portal's answer
   guint closed_ = 0;
   std::vector<StreamArea> areas_;
   bool lastOnly_ = false;  // only the last stream's area can be reached (KDE Plasma 5.27)

@@ -55,12 +55,10 @@ void Shortcuts::Register() {
 void Shortcuts::CreateSession() {
   portal_.OnSignal(kGlobalShortcuts, "Activated", [this](GVariant* p) { OnActivated(p, true); });
   portal_.OnSignal(kGlobalShortcuts, "Deactivated", [this](GVariant* p) { OnActivated(p, false); });
-  const std::string token = portal_.NewToken();
   // KDE binds only the shortcuts named at creation.
-  GVariant* options = Options({{"handle_token", g_variant_new_string(token.c_str())},
-                               {"session_handle_token", g_variant_new_string("tapwing")},
+  GVariant* options = Options({{"session_handle_token", g_variant_new_string("tapwing")},
                                {"shortcuts", ShortcutList()}});
-  portal_.Request(kGlobalShortcuts, "CreateSession", g_variant_new("(@a{sv})", options), token,
+  portal_.Request(kGlobalShortcuts, "CreateSession", g_variant_new("(@a{sv})", options),
                   [this](const PortalAnswer& answer) {
                     if (answer.response != 0)
                       return Report("全局快捷键会话被拒绝" + (answer.error.empty() ? "" : " (" + answer.error + ")"));
@@ -72,10 +70,8 @@ void Shortcuts::CreateSession() {
 }
 
 void Shortcuts::BindShortcuts() {
-  const std::string token = portal_.NewToken();
-  GVariant* options = Options({{"handle_token", g_variant_new_string(token.c_str())}});
   portal_.Request(kGlobalShortcuts, "BindShortcuts",
-                  g_variant_new("(o@a(sa{sv})s@a{sv})", session_.c_str(), ShortcutList(), "", options), token,
+                  g_variant_new("(o@a(sa{sv})s@a{sv})", session_.c_str(), ShortcutList(), "", Options({})),
                   [this](const PortalAnswer& answer) {
                     // GNOME answers 2 while it still lists the bound shortcuts.
                     GVariant* bound = answer.results != nullptr

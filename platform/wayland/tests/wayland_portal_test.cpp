@@ -56,11 +56,14 @@ constexpr const char* kInterfaces = R"xml(<node>
     </method>
     <property name="version" type="u" access="read"/>
   </interface>
+  <interface name="org.freedesktop.portal.Request"><method name="Close"/></interface>
 </node>)xml";
 
 // Owns the portal's name on a connection of its own. Each request method returns its request
-// path and then sends the Response set for it, if any, in GVariant text form. Input events are
-// logged as "move X,Y" or "button B P"; while held, their replies wait for Answered().
+// path, where a Request object can be closed, and then sends the Response set for it, if any,
+// in GVariant text form: by default after the reply, or before it (Early), or, at another path
+// than the token's (Moved), again every 20 ms. Input events are logged as "move X,Y" or
+// "button B P"; while held, their replies wait for Answered().
 class StandIn {
  public:
   StandIn() {
@@ -68,11 +71,11 @@ class StandIn {
         g_getenv("DBUS_SESSION_BUS_ADDRESS"),
         GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
         nullptr, nullptr, nullptr);
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kInterfaces, nullptr);
-    static const GDBusInterfaceVTable vtable = {&StandIn::OnMethod, &StandIn::OnGetVersion, nullptr, {}};
-    for (GDBusInterfaceInfo** interface = node->interfaces; *interface != nullptr; ++interface)
-      g_dbus_connection_register_object(bus_, kPortalPath, *interface, &vtable, this, nullptr, nullptr);
-    g_dbus_node_info_unref(node);
+    node_ = g_dbus_node_info_new_for_xml(kInterfaces, nullptr);
+    for (GDBusInterfaceInfo** interface = node_->interfaces; *interface != nullptr; ++interface) {
+      if (!g_str_equal((*interface)->name, kRequest))
+        g_dbus_connection_register_object(bus_, kPortalPath, *interface, Vtable(), this, nullptr, nullptr);
+    }
     g_variant_unref(g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
                                                 "org.freedesktop.DBus", "RequestName",
                                                 g_variant_new("(su)", kPortalName, 0u), G_VARIANT_TYPE("(u)"),
@@ -81,6 +84,7 @@ class StandIn {
   ~StandIn() {
     g_dbus_connection_close_sync(bus_, nullptr, nullptr);
     g_object_unref(bus_);
+    g_dbus_node_info_unref(node_);
   }
 
   void Answer(const std::string& method, const std::string& response) { responses_[method] = response; }
@@ -93,10 +97,15 @@ class StandIn {
     responses_.clear();
     calls_.clear();
     events_.clear();
+    tokens_.clear();
+    early_ = moved_ = false;
     Hold(false);
   }
+  void Early() { early_ = true; }
+  void Moved() { moved_ = true; }
   const std::vector<std::string>& Events() const { return events_; }
-  std::size_t Unanswered() const { return held_.size(); }
+  const std::vector<std::string>& Calls() const { return calls_; }
+  const std::vector<std::string>& Tokens() const { return tokens_; }
   void Hold(bool hold) {
     hold_ = hold;
     if (!hold) Answered(held_.size());
@@ -110,9 +119,19 @@ class StandIn {
   }
 
  private:
-  static void OnMethod(GDBusConnection* bus, const gchar* sender, const gchar*, const gchar*, const gchar* method,
+  static constexpr const char* kRequest = "org.freedesktop.portal.Request";
+  static const GDBusInterfaceVTable* Vtable() {
+    static const GDBusInterfaceVTable vtable = {&StandIn::OnMethod, &StandIn::OnGetVersion, nullptr, {}};
+    return &vtable;
+  }
+
+  static void OnMethod(GDBusConnection* bus, const gchar* sender, const gchar* path, const gchar*, const gchar* method,
                        GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
     auto* self = static_cast<StandIn*>(data);
+    if (g_str_equal(method, "Close")) {
+      self->calls_.push_back(std::string("Close ") + path);
+      return g_dbus_method_invocation_return_value(invocation, nullptr);
+    }
     self->calls_.push_back(method);
     if (g_str_has_prefix(method, "Notify")) return self->OnEvent(method, parameters, invocation);
     std::string caller = sender + 1;
@@ -120,13 +139,38 @@ class StandIn {
     GVariant* options = g_variant_get_child_value(parameters, g_variant_n_children(parameters) - 1);
     const gchar* token = "";
     g_variant_lookup(options, "handle_token", "&s", &token);
-    const std::string request = std::string(kPortalPath) + "/request/" + caller + "/" + token;
+    self->tokens_.push_back(token);
+    const std::string request =
+        std::string(kPortalPath) + "/request/" + caller + "/" + token + (self->moved_ ? "_moved" : "");
     g_variant_unref(options);
-    g_dbus_method_invocation_return_value(invocation, g_variant_new("(o)", request.c_str()));
+    g_dbus_connection_register_object(bus, request.c_str(), g_dbus_node_info_lookup_interface(self->node_, kRequest),
+                                      Vtable(), self, nullptr, nullptr);
     const auto response = self->responses_.find(method);
-    if (response == self->responses_.end()) return;
-    g_dbus_connection_emit_signal(bus, nullptr, request.c_str(), "org.freedesktop.portal.Request", "Response",
-                                  g_variant_new_parsed(response->second.c_str()), nullptr);
+    const bool answer = response != self->responses_.end();
+    if (answer && self->early_) self->Respond(request, response->second);
+    g_dbus_method_invocation_return_value(invocation, g_variant_new("(o)", request.c_str()));
+    if (answer && !self->early_) self->Respond(request, response->second);
+    if (answer && self->moved_) self->RespondAgain(request, response->second);
+  }
+  void Respond(const std::string& request, const std::string& response) {
+    g_dbus_connection_emit_signal(bus_, nullptr, request.c_str(), kRequest, "Response",
+                                  g_variant_new_parsed(response.c_str()), nullptr);
+  }
+  // Until the caller's subscription at the moved path is in place; 50 times at most.
+  void RespondAgain(const std::string& request, const std::string& response) {
+    struct Again {
+      StandIn* self;
+      std::string request, response;
+      int left = 50;
+    };
+    g_timeout_add_full(
+        G_PRIORITY_DEFAULT, 20,
+        [](gpointer data) -> gboolean {
+          auto* again = static_cast<Again*>(data);
+          again->self->Respond(again->request, again->response);
+          return --again->left > 0 ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+        },
+        new Again{this, request, response}, [](gpointer data) { delete static_cast<Again*>(data); });
   }
   void OnEvent(const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation) {
     if (g_str_equal(method, "NotifyPointerButton")) {
@@ -149,16 +193,19 @@ class StandIn {
 
   GDBusConnection* bus_ = nullptr;
   std::map<std::string, std::string> responses_;
+  GDBusNodeInfo* node_ = nullptr;
   std::vector<std::string> calls_;
+  std::vector<std::string> tokens_;
   std::vector<std::string> events_;
+  bool early_ = false, moved_ = false;
   std::vector<GDBusMethodInvocation*> held_;
   bool hold_ = false;
 };
 
-// Runs the loop until `done` holds, or gives up after ten seconds.
+// Runs the loop until `done` holds, or gives up after `ms` (ten seconds).
 template <typename Condition>
-bool RunUntil(Condition done) {
-  const gint64 deadline = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
+bool RunUntil(Condition done, int ms = 10000) {
+  const gint64 deadline = g_get_monotonic_time() + ms * 1000;
   while (!done() && g_get_monotonic_time() < deadline) {
     if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
   }
@@ -172,8 +219,7 @@ TEST(PortalWithoutBus, AnswersFromTheLoopAndNeverAfterItIsGone) {
   {
     Portal portal;
     ASSERT_FALSE(portal.Missing().empty());
-    const std::string token = portal.NewToken();
-    portal.Request(kRemoteDesktop, "CreateSession", g_variant_new("(@a{sv})", Options({})), token,
+    portal.Request(kRemoteDesktop, "CreateSession", g_variant_new("(@a{sv})", Options({})),
                    [&](const PortalAnswer& answer) {
                      EXPECT_EQ(answer.error, portal.Missing());
                      ++answers;
@@ -211,15 +257,55 @@ TEST_F(PortalTest, AResponseOfAnotherShapeFailsTheRequest) {
   Portal portal;
   standIn_->Answer("CreateSession", "('granted',)");
   bool answered = false;
-  const std::string token = portal.NewToken();
-  portal.Request(kRemoteDesktop, "CreateSession",
-                 g_variant_new("(@a{sv})", Options({{"handle_token", g_variant_new_string(token.c_str())}})), token,
+  portal.Request(kRemoteDesktop, "CreateSession", g_variant_new("(@a{sv})", Options({})),
                  [&](const PortalAnswer& answer) {
                    EXPECT_EQ(answer.response, 2u);
                    EXPECT_NE(answer.error.find("Response"), std::string::npos) << answer.error;
                    answered = true;
                  });
   EXPECT_TRUE(RunUntil([&] { return answered; }));
+}
+
+// Each request is answered once, with its own fresh token, whether the Response comes before
+// the call's reply or at another path than the token's.
+TEST_F(PortalTest, ARequestIsAnsweredOnceWhereverAndWheneverItsResponseComes) {
+  Portal portal;
+  std::vector<std::uint32_t> answers;
+  const auto ask = [&] {
+    portal.Request(kRemoteDesktop, "CreateSession", g_variant_new("(@a{sv})", Options({{"handle_token", g_variant_new_string("mine")}})),
+                   [&](const PortalAnswer& answer) { answers.push_back(answer.response); });
+  };
+  standIn_->Answer("CreateSession", "(uint32 1, @a{sv} {})");
+  standIn_->Early();
+  ask();
+  ASSERT_TRUE(RunUntil([&] { return answers.size() == 1; }));
+  standIn_->Reset();
+  standIn_->Answer("CreateSession", "(uint32 0, @a{sv} {})");
+  standIn_->Moved();
+  ask();
+  ASSERT_TRUE(RunUntil([&] { return answers.size() == 2; }));
+  RunUntil([] { return false; }, 200);
+  EXPECT_EQ(answers, (std::vector<std::uint32_t>{1, 0}));
+  ASSERT_EQ(standIn_->Tokens().size(), 1u);
+  EXPECT_NE(standIn_->Tokens()[0], "mine");
+}
+
+// A step the portal has not answered when the session ends is closed: its dialog goes away.
+TEST_F(PortalTest, AStepStillAskingIsClosedWithTheSession) {
+  Portal portal;
+  {
+    RemoteDesktop desktop(portal, nullptr, nullptr);
+    standIn_->Answer("CreateSession", kSessionGranted);
+    desktop.Ask(1);
+    ASSERT_TRUE(RunUntil([&] { return standIn_->Saw("SelectDevices"); }));
+  }
+  const std::string closed = "Close /org/freedesktop/portal/desktop/request/";
+  const auto closes = [&] {
+    return std::count_if(standIn_->Calls().begin(), standIn_->Calls().end(),
+                         [&](const std::string& call) { return call.rfind(closed, 0) == 0; });
+  };
+  ASSERT_TRUE(RunUntil([&] { return closes() == 1; }));
+  EXPECT_TRUE(standIn_->Calls().back().ends_with("/" + standIn_->Tokens().back())) << standIn_->Calls().back();
 }
 
 TEST_F(PortalTest, TheSessionHandleIsAnObjectPathSentAsStringOrPath) {
