@@ -218,19 +218,8 @@ void RemoteDesktop::Move(double x, double y) {
     throw DeviceUnavailable(kUnreachable, "远程桌面",
                             "这个点所在的屏幕, KDE Plasma 5.27 的桌面门户移不到: 它把指针都移到最后一个屏幕上");
   DropUnsentTicks();
-  const Place place{areas_[target->stream].node, target->x, target->y};
-  GVariant* args = g_variant_new("(o@a{sv}udd)", session_.c_str(), Options({}), place.node, place.x, place.y);
-  // Calls in flight may land after this move in any order, but it puts the pointer where it
-  // already is for them: a run that lags behind saves a round trip per tick.
-  const bool samePlace = sentMove_ == place && std::none_of(queue_.begin(), queue_.end(), [](const Call& call) {
-    return std::strcmp(call.method, kMove) == 0;
-  });
-  tickOpen_ = true;
-  if (samePlace) {
-    Issue({kMove, args});
-  } else {
-    Send(kMove, args);
-  }
+  Send(kMove,
+       g_variant_new("(o@a{sv}udd)", session_.c_str(), Options({}), areas_[target->stream].node, target->x, target->y));
   if (!cursor_) pointer_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
 }
 
@@ -247,44 +236,34 @@ void RemoteDesktop::Scroll(int steps) {
   Send("NotifyPointerAxisDiscrete", g_variant_new("(o@a{sv}ui)", session_.c_str(), Options({}), 0u, steps));
 }
 
-// A tick none of whose buttons has gone out yet is dropped whole when the next one comes; one
-// whose press went out keeps its release.
+// A tick whose move has not gone out yet is dropped whole when the next one comes.
 void RemoteDesktop::DropUnsentTicks() {
-  const auto first = std::find_if(queue_.begin(), queue_.end(), [](const Call& call) { return call.startsTick; });
-  for (auto dropped = first; dropped != queue_.end(); ++dropped) g_variant_unref(g_variant_ref_sink(dropped->args));
-  queue_.erase(first, queue_.end());
+  for (auto call = queue_.begin(); call != queue_.end(); ++call) {
+    if (std::strcmp(call->method, kMove) != 0) continue;
+    for (auto dropped = call; dropped != queue_.end(); ++dropped) g_variant_unref(g_variant_ref_sink(dropped->args));
+    queue_.erase(call, queue_.end());
+    return;
+  }
 }
 
 void RemoteDesktop::Send(const char* method, GVariant* args) {
-  queue_.push_back({method, args, std::exchange(tickOpen_, false)});
+  queue_.push_back({method, args});
   Pump();
 }
 
 // One call at a time: the portal may hand calls in flight together to its backend in any order.
 void RemoteDesktop::Pump() {
-  if (inFlight_ > 0 || queue_.empty()) return;
+  if (waiting_ || queue_.empty()) return;
   const Call call = queue_.front();
   queue_.pop_front();
-  Issue(call);
-}
-
-void RemoteDesktop::Issue(const Call& call) {
-  ++inFlight_;
+  waiting_ = true;
   TraceSend(call.method, call.args);
-  if (std::strcmp(call.method, kMove) == 0) {
-    std::uint32_t node = 0;
-    double x = 0, y = 0;
-    g_variant_get_child(call.args, 2, "u", &node);
-    g_variant_get_child(call.args, 3, "d", &x);
-    g_variant_get_child(call.args, 4, "d", &y);
-    sentMove_ = Place{node, x, y};
-  }
   const unsigned generation = generation_;
   portal_.Call(kRemoteDesktop, call.method, call.args,
                [this, generation](const std::string& error, GVariant*, GUnixFDList*) {
                  if (generation != generation_) return;
                  if (!error.empty()) return Fail(kCallFailed, "远程桌面调用失败: " + error);
-                 --inFlight_;
+                 waiting_ = false;
                  Pump();
                });
 }
@@ -293,9 +272,7 @@ void RemoteDesktop::End() {
   ++generation_;
   for (Call& call : queue_) g_variant_unref(g_variant_ref_sink(call.args));
   queue_.clear();
-  inFlight_ = 0;
-  tickOpen_ = false;
-  sentMove_.reset();
+  waiting_ = false;
   cursor_.reset();
   areas_.clear();
   pointer_.reset();

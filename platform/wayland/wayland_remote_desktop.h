@@ -7,10 +7,9 @@
 // holds the point, buttons, wheel steps, the pointer's last known position; a denied request, a
 // session the desktop closes and a failed call all end the session and say why, once.
 // Each call is answered before the next goes out: the portal may pass calls in flight together
-// to its backend in any order, a button before its move or a release before its press. The one
-// exception is a move to where the last move put the pointer: whatever it overtakes lands at the
-// same place. While the compositor is slower than the run, a tick none of whose buttons went out
-// gives way to the next one, so the calls never pile up.
+// to its backend in any order, a button before its move or a release before its press. While
+// the compositor is slower than the run, a tick not yet sent gives way to the next one, so the
+// calls never pile up.
 #pragma once
 
 #include <cstdint>
@@ -58,12 +57,6 @@ class RemoteDesktop {
   struct Call {
     const char* method;
     GVariant* args;  // floating until sent
-    bool startsTick = false;
-  };
-  struct Place {
-    std::uint32_t node;
-    double x, y;
-    bool operator==(const Place&) const = default;
   };
 
   void Fail(std::int64_t code, const std::string& reason);
@@ -77,7 +70,6 @@ class RemoteDesktop {
   void OpenCursorStreams();
   void Send(const char* method, GVariant* args);
   void Pump();
-  void Issue(const Call& call);
   void DropUnsentTicks();
 
   Portal& portal_;
@@ -94,9 +86,7 @@ class RemoteDesktop {
   std::unique_ptr<CursorStreams> cursor_;
   std::optional<std::pair<int, int>> pointer_;
   std::deque<Call> queue_;
-  int inFlight_ = 0;
-  bool tickOpen_ = false;             // the next call queued is a tick's first after its move
-  std::optional<Place> sentMove_;     // where the last move that went out put the pointer
+  bool waiting_ = false;
 };
 
 }  // namespace platform::wayland
