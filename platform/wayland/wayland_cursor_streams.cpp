@@ -292,6 +292,10 @@ std::pair<int, int> CursorStreams::FrameSize(std::size_t stream) const {
   return {s.width, s.height};
 }
 
+void CursorStreams::Pause(bool paused) {
+  for (const auto& s : impl_->streams) pw_stream_set_active(s->stream, !paused);
+}
+
 CursorStreams::~CursorStreams() {
   Impl& d = *impl_;
   *d.alive = false;

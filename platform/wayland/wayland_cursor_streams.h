@@ -35,6 +35,10 @@ class CursorStreams {
   // gives the logical size, the frames and positions are physical).
   std::pair<int, int> FrameSize(std::size_t stream) const;
 
+  // A paused stream takes no buffers, and the compositor stops copying frames for it: GNOME's
+  // copies cost it most of a core while a run keeps the screen changing.
+  void Pause(bool paused);
+
   CursorStreams(const CursorStreams&) = delete;
   CursorStreams& operator=(const CursorStreams&) = delete;
 

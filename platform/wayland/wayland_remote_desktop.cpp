@@ -218,9 +218,25 @@ void RemoteDesktop::Move(double x, double y) {
     throw DeviceUnavailable(kUnreachable, "远程桌面",
                             "这个点所在的屏幕, KDE Plasma 5.27 的桌面门户移不到: 它把指针都移到最后一个屏幕上");
   DropUnsentTicks();
+  PauseCursorStreams();
   Send(kMove,
        g_variant_new("(o@a{sv}udd)", session_.c_str(), Options({}), areas_[target->stream].node, target->x, target->y));
-  if (!cursor_) pointer_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
+  if (!cursor_ || resume_ != 0) pointer_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
+}
+
+// While a run moves the pointer, Tapwing knows where it is: the screen casts rest until the
+// moves have stopped for a moment.
+void RemoteDesktop::PauseCursorStreams() {
+  lastMove_ = g_get_monotonic_time();
+  if (!cursor_ || resume_ != 0) return;
+  cursor_->Pause(true);
+  resume_ = g_timeout_add(kResumeAfterMs, [](gpointer data) -> gboolean {
+    auto* self = static_cast<RemoteDesktop*>(data);
+    if (g_get_monotonic_time() - self->lastMove_ < kResumeAfterMs * 1000) return G_SOURCE_CONTINUE;
+    self->resume_ = 0;
+    if (self->cursor_) self->cursor_->Pause(false);
+    return G_SOURCE_REMOVE;
+  }, this);
 }
 
 void RemoteDesktop::Click(int button, int times) {
@@ -274,6 +290,7 @@ void RemoteDesktop::End() {
   queue_.clear();
   waiting_ = false;
   cursor_.reset();
+  if (resume_ != 0) g_source_remove(std::exchange(resume_, 0));
   areas_.clear();
   pointer_.reset();
   if (closed_ != 0) portal_.Unsubscribe(std::exchange(closed_, 0));

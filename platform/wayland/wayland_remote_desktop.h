@@ -71,6 +71,7 @@ class RemoteDesktop {
   void Send(const char* method, GVariant* args);
   void Pump();
   void DropUnsentTicks();
+  void PauseCursorStreams();
 
   Portal& portal_;
   Lost lost_;
@@ -84,6 +85,9 @@ class RemoteDesktop {
   std::vector<StreamArea> areas_;
   bool lastOnly_ = false;  // only the last stream's area can be reached (KDE Plasma 5.27)
   std::unique_ptr<CursorStreams> cursor_;
+  static constexpr guint kResumeAfterMs = 200;
+  guint resume_ = 0;  // the screen casts rest while this timer runs
+  gint64 lastMove_ = 0;
   std::optional<std::pair<int, int>> pointer_;
   std::deque<Call> queue_;
   bool waiting_ = false;
