@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include "platform/wayland/wayland_input.h"
-#include "platform/wayland/wlr_input.h"
 
 namespace platform::wayland {
 namespace {
@@ -16,31 +15,6 @@ constexpr const char* kGlobalShortcuts = "org.freedesktop.portal.GlobalShortcuts
 constexpr const char* kNothing =
     "这个桌面既没有远程桌面门户 (org.freedesktop.portal.RemoteDesktop; GNOME、KDE Plasma 有), 也没有 wlroots "
     "虚拟指针 (zwlr_virtual_pointer_v1; sway、Hyprland 等 wlroots 桌面有)";
-
-// What Form1 holds: whichever path the probe chose, also when a failed portal session gives
-// way to the wlroots one after the device was opened.
-class ChosenInput : public InputDevice {
- public:
-  explicit ChosenInput(WaylandBackend& backend) : backend_(backend) {}
-  bool ReadCursor(std::string& x, std::string& y) override {
-    InputDevice* device = backend_.Device();
-    return device != nullptr && device->ReadCursor(x, y);
-  }
-  void MoveCursor(std::int32_t x, std::int32_t y) override { Do([=](InputDevice& d) { d.MoveCursor(x, y); }); }
-  void ClickLeft() override { Do([](InputDevice& d) { d.ClickLeft(); }); }
-  void ClickRight() override { Do([](InputDevice& d) { d.ClickRight(); }); }
-  void ClickMiddle() override { Do([](InputDevice& d) { d.ClickMiddle(); }); }
-  void DoubleClickLeft() override { Do([](InputDevice& d) { d.DoubleClickLeft(); }); }
-  void WheelUp() override { Do([](InputDevice& d) { d.WheelUp(); }); }
-  void WheelDown() override { Do([](InputDevice& d) { d.WheelDown(); }); }
-
- private:
-  template <typename Operation>
-  void Do(Operation operation) {
-    if (InputDevice* device = backend_.Device()) operation(*device);
-  }
-  WaylandBackend& backend_;
-};
 
 // The portal's version of `interface`, asked and waited for: only --about-session waits.
 std::uint32_t VersionNow(GDBusConnection* bus, const char* interface, std::string& error) {
@@ -72,101 +46,76 @@ bool IsWaylandDisplay() {
 
 WaylandBackend::WaylandBackend()
     : desktop_(
-          portal_,
-          [this](std::int64_t code, const std::string& reason) {
-            // A portal that fails before it ever worked gives way to the wlroots pointer
-            // (sway with the GNOME or KDE portal backend installed beside it).
-            if (wlr_ && !portalWorked_) {
-              hotkeys_.Let(true);
-              return Choose(Path::Wlr, "远程桌面门户失败: " + reason);
-            }
-            hotkeys_.Let(false);  // refused at start-up: its message is all those presses get
-            if (InputLost) InputLost(DeviceUnavailable(code, "远程桌面", reason));
-          },
-          [this] { hotkeys_.Let(true); }),
+          portal_, [this](std::int64_t code, const std::string& reason) { route_.Ended(code, reason); },
+          [this](const std::string& way) { route_.Granted(way); }),
       shortcuts_(portal_, hotkeys_),
-      wlr_(VirtualPointer::Open(gdk_display_get_default())) {
-  if (wlr_ && PointerOverlay::Supported())
-    overlay_ = std::make_unique<PointerOverlay>([this] { hotkeys_.Tap(Hotkey::F7); });
-  // A press before the probe, and where the portal is chosen before the start-up session, has
-  // nothing to act on yet: it waits for them instead of being lost.
-  hotkeys_.Hold();
+      wlr_(VirtualPointer::Open(gdk_display_get_default())),
+      route_(wlr_ != nullptr, RouteEffects()) {
+  if (wlr_) {
+    if (PointerOverlay::Supported())
+      overlay_ = std::make_unique<PointerOverlay>([this] { hotkeys_.Tap(Hotkey::F7); });
+    wlrWay_ = std::make_unique<WlrWay>(*wlr_, overlay_.get());
+  }
+  hotkeys_.Hold();  // until the route knows how to reach the desktop
 }
 
 WaylandBackend::~WaylandBackend() = default;
+
+InputRoute::Effects WaylandBackend::RouteEffects() {
+  return {
+      [this] { desktop_.Ask(portalVersion_); },
+      [this](bool keep) { hotkeys_.Let(keep); },
+      [this](std::int64_t code, const std::string& reason) {
+        if (InputLost) InputLost(DeviceUnavailable(code, "远程桌面", reason));
+      },
+      [this](InputRoute::State way, const std::string& detail) { TellWay(way, detail); },
+  };
+}
 
 void WaylandBackend::Attach(GtkWidget* window) {
   hotkeys_.HearWindowKeys(window);
   shortcuts_.Bind();
   portal_.Version(kRemoteDesktop, [this](std::uint32_t version, const std::string& error) {
-    const std::string portal = !error.empty() ? "找不到桌面门户服务 (" + error + ")" : "桌面门户没有远程桌面接口";
-    if (version > 0) {
-      Choose(Path::Portal, "");
-      desktop_.Ask(version);
-      return;
-    }
-    Choose(wlr_ ? Path::Wlr : Path::None, portal);
-    hotkeys_.Let(true);
+    portalVersion_ = version;  // known now: asking needs no second question
+    route_.Probed(version, !error.empty() ? "找不到桌面门户服务 (" + error + ")" : "桌面门户没有远程桌面接口");
   });
 }
 
-void WaylandBackend::Choose(Path path, const std::string& why) {
-  path_ = path;
-  why_ = why;
-  // Where a failed portal session may still give way to wlroots, the choice is told once settled.
-  if (path == Path::Portal && wlr_ && !portalWorked_) return;
-  if (told_) return;
-  told_ = true;
-  const char* input = path == Path::Portal ? "远程桌面门户 (RemoteDesktop + ScreenCast)"
-                      : path == Path::Wlr  ? (overlay_ ? "wlroots 虚拟指针 (zwlr_virtual_pointer_v1), F7 用 layer-shell 透明层读指针"
-                                                       : "wlroots 虚拟指针 (zwlr_virtual_pointer_v1), 没有 layer-shell: F7 只知道 Tapwing 移到的位置")
-                                           : "无, 第一次 F7/F5 会说明原因";
-  std::fprintf(stderr, "tapwing: Wayland 输入: %s%s%s\n", input, why.empty() ? "" : "; ", why.c_str());
+void WaylandBackend::TellWay(InputRoute::State way, const std::string& detail) {
+  using State = InputRoute::State;
+  const char* input = way == State::Wlr   ? (overlay_ ? "wlroots 虚拟指针 (zwlr_virtual_pointer_v1), F7 用 layer-shell 透明层读指针"
+                                                      : "wlroots 虚拟指针 (zwlr_virtual_pointer_v1), 没有 layer-shell: F7 只知道 Tapwing 移到的位置")
+                      : way == State::None ? "无, 第一次 F7/F5 会说明原因"
+                      : way == State::Ready ? "远程桌面门户 (RemoteDesktop + ScreenCast), 点击经"
+                                            : "远程桌面门户 (RemoteDesktop + ScreenCast), 未得到会话";
+  const char* separator = detail.empty() ? "" : way == State::Ready ? " " : "; ";
+  std::fprintf(stderr, "tapwing: Wayland 输入: %s%s%s\n", input, separator, detail.c_str());
 }
 
-InputDevice* WaylandBackend::Device() {
-  switch (path_) {
-    case Path::Probing:
+PointerWay* WaylandBackend::Way() {
+  switch (route_.Current()) {
+    case InputRoute::State::Probing:
       return nullptr;
-    case Path::Portal:
-      if (!portalInput_) portalInput_ = std::make_unique<WaylandInput>(desktop_);
-      return portalInput_.get();
-    case Path::Wlr:
-      if (!wlrInput_) wlrInput_ = std::make_unique<WlrInput>(*wlr_, overlay_.get());
-      return wlrInput_.get();
-    case Path::None:
+    case InputRoute::State::Asking:
+    case InputRoute::State::Ready:
+    case InputRoute::State::Idle:
+      return &desktop_;
+    case InputRoute::State::Wlr:
+      return wlrWay_.get();
+    case InputRoute::State::None:
       break;
   }
   throw DeviceUnavailable(0, "Wayland 指针", kNothing);
 }
 
 std::unique_ptr<InputDevice> WaylandBackend::OpenInput() {
-  if (path_ == Path::None) Device();  // throws: says what is missing
-  return std::make_unique<ChosenInput>(*this);
+  Way();  // throws where there is none: says what is missing
+  return std::make_unique<WaylandInput>([this] { return Way(); });
 }
 
-// While the probe runs, and where the portal session is not granted yet, a press asks and does
-// nothing else.
-bool WaylandBackend::InputAllowed() {
-  switch (path_) {
-    case Path::Probing:
-      return false;
-    case Path::Portal:
-      if (desktop_.Current() == RemoteDesktop::State::Ready) {
-        if (!portalWorked_) {
-          portalWorked_ = true;
-          Choose(Path::Portal, "");  // settled now, where wlroots was the fallback
-        }
-        return true;
-      }
-      desktop_.Ask();
-      return false;
-    case Path::Wlr:
-    case Path::None:
-      return true;
-  }
-  return true;
-}
+// While the route probes, and where the portal session is not granted yet, a press asks and
+// does nothing else.
+bool WaylandBackend::InputAllowed() { return route_.Admit(); }
 
 std::string WaylandBackend::AboutSession() {
   const char* socket = std::getenv("WAYLAND_DISPLAY");
@@ -177,7 +126,8 @@ std::string WaylandBackend::AboutSession() {
   const std::string noPortal = rdError.empty() ? "the desktop portal has no RemoteDesktop" : "no desktop portal: " + rdError;
   std::string text = std::string("display server: Wayland (") + (socket ? socket : "wayland-0") + ")\n";
   if (rd > 0) {
-    text += "input: RemoteDesktop portal (org.freedesktop.portal.RemoteDesktop v" + std::to_string(rd) + ")";
+    text += "input: RemoteDesktop portal (org.freedesktop.portal.RemoteDesktop v" + std::to_string(rd) + "), clicks " +
+            (ClicksThroughLibei(rd) ? "through libei (ConnectToEIS)" : "as the portal's Notify calls");
     text += wlr_ ? "; the wlroots virtual pointer where its session fails\n" : "\n";
     text += "pointer reading: ScreenCast portal cursor metadata (PipeWire)\n";
   } else if (wlr_) {

@@ -10,11 +10,13 @@
 #include <string>
 
 #include "platform/gtk/gtk_display_backend.h"
+#include "platform/wayland/input_route.h"
 #include "platform/wayland/wayland_portal.h"
 #include "platform/wayland/wayland_remote_desktop.h"
 #include "platform/wayland/wayland_shortcuts.h"
 #include "platform/wayland/wlr_pointer_overlay.h"
 #include "platform/wayland/wlr_virtual_pointer.h"
+#include "platform/wayland/wlr_way.h"
 
 namespace platform::wayland {
 
@@ -32,12 +34,11 @@ class WaylandBackend : public gtk::DisplayBackend {
   bool InputAllowed() override;
   std::string AboutSession() override;
 
-  enum class Path { Probing, Portal, Wlr, None };
-  // The device of the path in use: null while probing; throws InputError where there is none.
-  InputDevice* Device();
-
  private:
-  void Choose(Path path, const std::string& why);
+  // The way the route has taken: null while it has none yet; throws InputError where there is none.
+  PointerWay* Way();
+  InputRoute::Effects RouteEffects();
+  void TellWay(InputRoute::State way, const std::string& detail);
 
   gtk::HotkeyLatches hotkeys_;
   Portal portal_;
@@ -45,11 +46,9 @@ class WaylandBackend : public gtk::DisplayBackend {
   Shortcuts shortcuts_;
   std::unique_ptr<VirtualPointer> wlr_;       // where the compositor has the wlroots virtual pointer
   std::unique_ptr<PointerOverlay> overlay_;   // where it also has the layer shell
-  std::unique_ptr<InputDevice> portalInput_, wlrInput_;
-  Path path_ = Path::Probing;
-  std::string why_;             // what the probe found, for the message where nothing clicks
-  bool portalWorked_ = false;   // a portal session was ready once: its loss is reported, not bypassed
-  bool told_ = false;
+  std::unique_ptr<WlrWay> wlrWay_;
+  InputRoute route_;
+  std::uint32_t portalVersion_ = 0;
 };
 
 }  // namespace platform::wayland

@@ -2,9 +2,9 @@
 
 namespace platform::wayland {
 
-// The streams' last word on the pointer answers at once.
 bool WaylandInput::ReadCursor(std::string& x, std::string& y) {
-  const auto pointer = desktop_.Pointer();
+  PointerWay* way = way_();
+  const auto pointer = way != nullptr ? way->ReadPointer() : std::nullopt;
   if (!pointer) return false;
   x = std::to_string(pointer->first);
   y = std::to_string(pointer->second);

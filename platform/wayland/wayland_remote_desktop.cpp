@@ -3,12 +3,19 @@
 #include <gdk/gdk.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/input_device.h"
-#include "platform/wayland/send_trace.h"
 #include "platform/wayland/wayland_cursor_streams.h"
 #include "platform/wayland/wayland_restore_token.h"
+#if defined(TAPWING_HAVE_LIBEI)
+#include "platform/wayland/ei_pointer.h"
+#else
+namespace platform::wayland {
+class EiPointer {};  // built without libei: there is never one
+}  // namespace platform::wayland
+#endif
 
 namespace platform::wayland {
 namespace {
@@ -16,7 +23,6 @@ namespace {
 constexpr const char* kRemoteDesktop = "org.freedesktop.portal.RemoteDesktop";
 constexpr const char* kScreenCast = "org.freedesktop.portal.ScreenCast";
 constexpr const char* kSession = "org.freedesktop.portal.Session";
-constexpr const char* kMove = "NotifyPointerMotionAbsolute";
 
 constexpr std::uint32_t kPointer = 2;        // device types
 constexpr std::uint32_t kMonitor = 1;        // source types
@@ -41,23 +47,34 @@ std::vector<Monitor> DesktopMonitors() {
   return monitors;
 }
 
+// The file descriptor a (h) reply hands over, or -1.
+int TakeFd(GVariant* reply, GUnixFDList* fds) {
+  if (reply == nullptr || fds == nullptr) return -1;
+  gint32 index = -1;
+  g_variant_get(reply, "(h)", &index);
+  if (index < 0 || index >= g_unix_fd_list_get_length(fds)) return -1;
+  return g_unix_fd_list_get(fds, index, nullptr);
+}
+
 std::optional<std::pair<int, int>> Pair(GVariant* properties, const char* key) {
   std::int32_t a = 0, b = 0;
   if (!g_variant_lookup(properties, key, "(ii)", &a, &b)) return std::nullopt;
   return std::make_pair(int{a}, int{b});
 }
 
-// Only button presses count as sends for the trace.
-void TraceSend(const char* method, GVariant* args) {
-  if (std::strcmp(method, "NotifyPointerButton") != 0) return;
-  std::uint32_t pressed = 0;
-  g_variant_get_child(args, 3, "u", &pressed);
-  if (pressed != 0) TracePressSent();
-}
-
 }  // namespace
 
-RemoteDesktop::RemoteDesktop(Portal& portal, Lost lost, std::function<void()> ready)
+bool ClicksThroughLibei(std::uint32_t version) {
+#if defined(TAPWING_HAVE_LIBEI)
+  const char* off = std::getenv("TAPWING_NO_LIBEI");
+  return version >= 2 && (off == nullptr || *off == '\0');
+#else
+  static_cast<void>(version);
+  return false;
+#endif
+}
+
+RemoteDesktop::RemoteDesktop(Portal& portal, Lost lost, Ready ready)
     : portal_(portal), lost_(std::move(lost)), ready_(std::move(ready)) {}
 
 RemoteDesktop::~RemoteDesktop() { End(); }
@@ -174,9 +191,59 @@ void RemoteDesktop::Started(GVariant* results) {
   // output, whichever stream the move names (measured with two outputs).
   lastOnly_ = version_ < 2 && areas_.size() > 1 &&
               std::none_of(streams.begin(), streams.end(), [](const StreamInfo& s) { return s.position.has_value(); });
-  state_ = State::Ready;
   OpenCursorStreams();
-  if (ready_) ready_();
+  if (ClicksThroughLibei(version_)) return ConnectToEis();
+  ClickByNotifyCalls();
+}
+
+void RemoteDesktop::ClickByNotifyCalls() {
+  notify_ = std::make_unique<NotifyCalls>(portal_, session_, [this](const std::string& error) {
+    Fail(kCallFailed, "远程桌面调用失败: " + error);
+  });
+  BeReady("门户的 Notify 调用");
+}
+
+void RemoteDesktop::BeReady(const char* way) {
+  state_ = State::Ready;
+  if (ready_) ready_(way);
+}
+
+// libei's events go straight to the compositor, in order and framed together: no round trip
+// per event. A portal that cannot connect leaves the clicks to the Notify calls.
+void RemoteDesktop::ConnectToEis() {
+#if defined(TAPWING_HAVE_LIBEI)
+  const unsigned generation = generation_;
+  portal_.Call(
+      kRemoteDesktop, "ConnectToEIS", g_variant_new("(o@a{sv})", session_.c_str(), Options({})),
+      [this, generation](const std::string& error, GVariant* reply, GUnixFDList* fds) {
+        if (generation != generation_) return;
+        const int fd = error.empty() ? TakeFd(reply, fds) : -1;
+        if (fd < 0) {
+          std::fprintf(stderr, "tapwing: 桌面门户没有接上 libei (%s), 点击改用门户的 Notify 调用\n", error.c_str());
+          return ClickByNotifyCalls();
+        }
+        // A desktop that connects but offers no pointer would leave the question open for ever.
+        eiWait_ = g_timeout_add_seconds(kEiWaitSeconds, [](gpointer data) -> gboolean {
+          auto* self = static_cast<RemoteDesktop*>(data);
+          self->eiWait_ = 0;
+          self->Fail(kNoPointer, "libei 没有给出可用的指针设备");
+          return G_SOURCE_REMOVE;
+        }, this);
+        ei_ = std::make_unique<EiPointer>(
+            fd,
+            [this, generation] {
+              if (generation != generation_ || state_ == State::Ready) return;
+              if (eiWait_ != 0) g_source_remove(std::exchange(eiWait_, 0));
+              BeReady("libei (ConnectToEIS)");
+            },
+            [this, generation](const std::string& reason) {
+              if (generation == generation_) Fail(kClosed, reason);
+            });
+      },
+      G_VARIANT_TYPE("(h)"));
+#else
+  ClickByNotifyCalls();
+#endif
 }
 
 // F7's position comes from the streams' cursor metadata; without it moves and clicks still work.
@@ -185,11 +252,8 @@ void RemoteDesktop::OpenCursorStreams() {
   portal_.Call(kScreenCast, "OpenPipeWireRemote",
                g_variant_new("(o@a{sv})", session_.c_str(), Options({})),
                [this, generation](const std::string& error, GVariant* reply, GUnixFDList* fds) {
-                 if (generation != generation_ || !error.empty() || fds == nullptr) return;
-                 gint32 index = -1;
-                 g_variant_get(reply, "(h)", &index);
-                 if (index < 0 || index >= g_unix_fd_list_get_length(fds)) return;
-                 const int fd = g_unix_fd_list_get(fds, index, nullptr);
+                 if (generation != generation_ || !error.empty()) return;
+                 const int fd = TakeFd(reply, fds);
                  if (fd < 0) return;
                  std::vector<std::uint32_t> nodes;
                  for (const StreamArea& area : areas_) nodes.push_back(area.node);
@@ -206,10 +270,17 @@ void RemoteDesktop::OpenCursorStreams() {
                G_VARIANT_TYPE("(h)"));
 }
 
-std::optional<std::pair<int, int>> RemoteDesktop::Pointer() const { return pointer_; }
-
 void RemoteDesktop::Move(double x, double y) {
   if (state_ != State::Ready) return;
+#if defined(TAPWING_HAVE_LIBEI)
+  if (ei_) {
+    if (!ei_->Ready()) return;  // paused by the desktop for a moment: this tick skips
+    PauseCursorStreams();
+    if (!ei_->Move(x, y)) throw DeviceUnavailable(kRefused, "远程桌面", "libei 没有给出这个点所在的屏幕");
+    if (!cursor_ || resume_ != 0) pointer_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
+    return;
+  }
+#endif
   const auto target = ToStream(areas_, x, y);
   // A click must never land wherever the pointer happens to be: without a place, no tick.
   if (!target) throw DeviceUnavailable(kRefused, "远程桌面", "桌面门户没有给出屏幕");
@@ -217,10 +288,8 @@ void RemoteDesktop::Move(double x, double y) {
   if (lastOnly_ && target->stream + 1 != areas_.size())
     throw DeviceUnavailable(kUnreachable, "远程桌面",
                             "这个点所在的屏幕, KDE Plasma 5.27 的桌面门户移不到: 它把指针都移到最后一个屏幕上");
-  DropUnsentTicks();
   PauseCursorStreams();
-  Send(kMove,
-       g_variant_new("(o@a{sv}udd)", session_.c_str(), Options({}), areas_[target->stream].node, target->x, target->y));
+  notify_->Move(areas_[target->stream].node, target->x, target->y);
   if (!cursor_ || resume_ != 0) pointer_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
 }
 
@@ -241,54 +310,27 @@ void RemoteDesktop::PauseCursorStreams() {
 
 void RemoteDesktop::Click(int button, int times) {
   if (state_ != State::Ready) return;
-  for (int i = 0; i < times; ++i) {
-    for (std::uint32_t pressed : {1u, 0u})
-      Send("NotifyPointerButton", g_variant_new("(o@a{sv}iu)", session_.c_str(), Options({}), button, pressed));
-  }
+#if defined(TAPWING_HAVE_LIBEI)
+  if (ei_) return ei_->Click(button, times);
+#endif
+  notify_->Click(button, times);
 }
 
 void RemoteDesktop::Scroll(int steps) {
   if (state_ != State::Ready) return;
-  Send("NotifyPointerAxisDiscrete", g_variant_new("(o@a{sv}ui)", session_.c_str(), Options({}), 0u, steps));
-}
-
-// A tick whose move has not gone out yet is dropped whole when the next one comes.
-void RemoteDesktop::DropUnsentTicks() {
-  for (auto call = queue_.begin(); call != queue_.end(); ++call) {
-    if (std::strcmp(call->method, kMove) != 0) continue;
-    for (auto dropped = call; dropped != queue_.end(); ++dropped) g_variant_unref(g_variant_ref_sink(dropped->args));
-    queue_.erase(call, queue_.end());
-    return;
-  }
-}
-
-void RemoteDesktop::Send(const char* method, GVariant* args) {
-  queue_.push_back({method, args});
-  Pump();
-}
-
-// One call at a time: the portal may hand calls in flight together to its backend in any order.
-void RemoteDesktop::Pump() {
-  if (waiting_ || queue_.empty()) return;
-  const Call call = queue_.front();
-  queue_.pop_front();
-  waiting_ = true;
-  TraceSend(call.method, call.args);
-  const unsigned generation = generation_;
-  portal_.Call(kRemoteDesktop, call.method, call.args,
-               [this, generation](const std::string& error, GVariant*, GUnixFDList*) {
-                 if (generation != generation_) return;
-                 if (!error.empty()) return Fail(kCallFailed, "远程桌面调用失败: " + error);
-                 waiting_ = false;
-                 Pump();
-               });
+#if defined(TAPWING_HAVE_LIBEI)
+  if (ei_) return ei_->Scroll(steps);
+#endif
+  notify_->Scroll(steps);
 }
 
 void RemoteDesktop::End() {
   ++generation_;
-  for (Call& call : queue_) g_variant_unref(g_variant_ref_sink(call.args));
-  queue_.clear();
-  waiting_ = false;
+  notify_.reset();
+#if defined(TAPWING_HAVE_LIBEI)
+  ei_.reset();
+#endif
+  if (eiWait_ != 0) g_source_remove(std::exchange(eiWait_, 0));
   cursor_.reset();
   if (resume_ != 0) g_source_remove(std::exchange(resume_, 0));
   areas_.clear();

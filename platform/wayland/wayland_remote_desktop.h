@@ -5,15 +5,11 @@
 //
 // Implemented: asking (once at a time, never blocking the loop), moves on the stream whose area
 // holds the point, buttons, wheel steps, the pointer's last known position; a denied request, a
-// session the desktop closes and a failed call all end the session and say why, once.
-// Each call is answered before the next goes out: the portal may pass calls in flight together
-// to its backend in any order, a button before its move or a release before its press. While
-// the compositor is slower than the run, a tick not yet sent gives way to the next one, so the
-// calls never pile up.
+// session the desktop closes and a failed call all end the session and say why, once. The
+// clicks go as Notify calls (portal_notify.h).
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,22 +17,31 @@
 #include <utility>
 #include <vector>
 
+#include "platform/wayland/pointer_way.h"
+#include "platform/wayland/portal_notify.h"
 #include "platform/wayland/wayland_portal.h"
 #include "platform/wayland/wayland_stream_map.h"
 
 namespace platform::wayland {
 
 class CursorStreams;
+class EiPointer;
 
-class RemoteDesktop {
+// Whether a session of a portal of this RemoteDesktop version sends its clicks through libei:
+// where Tapwing was built with it and the portal is version 2 (ConnectToEIS), unless
+// TAPWING_NO_LIBEI is set (troubleshooting: the Notify calls instead).
+bool ClicksThroughLibei(std::uint32_t version);
+
+class RemoteDesktop : public PointerWay {
  public:
   enum class State { Idle, Asking, Ready };
   // The session ended or was never granted; `reason` is for the user.
   using Lost = std::function<void(std::int64_t code, const std::string& reason)>;
 
-  // `ready` is called each time a session is granted and started.
-  RemoteDesktop(Portal& portal, Lost lost, std::function<void()> ready);
-  ~RemoteDesktop();
+  // `ready` is called each time a session is granted and started, with how its clicks go.
+  using Ready = std::function<void(const std::string& way)>;
+  RemoteDesktop(Portal& portal, Lost lost, Ready ready);
+  ~RemoteDesktop() override;
   RemoteDesktop(const RemoteDesktop&) = delete;
   RemoteDesktop& operator=(const RemoteDesktop&) = delete;
 
@@ -45,20 +50,14 @@ class RemoteDesktop {
   // portal's RemoteDesktop version where the caller knows it already (0: ask the portal).
   void Ask(std::uint32_t version = 0);
 
-  // Each does nothing unless the session is ready. Coordinates are the desktop's logical ones;
-  // Move throws InputError where no stream can place the point.
-  void Move(double x, double y);
-  void Click(int button, int times);  // evdev button code (BTN_LEFT...)
-  void Scroll(int steps);             // positive: down
+  // Each does nothing unless the session is ready.
+  void Move(double x, double y) override;
+  void Click(int button, int times) override;
+  void Scroll(int steps) override;
   // Where the pointer is, as the streams last showed it, else where we last moved it.
-  std::optional<std::pair<int, int>> Pointer() const;
+  std::optional<std::pair<int, int>> ReadPointer() override { return pointer_; }
 
  private:
-  struct Call {
-    const char* method;
-    GVariant* args;  // floating until sent
-  };
-
   void Fail(std::int64_t code, const std::string& reason);
   void End();
   bool Granted(const PortalAnswer& answer, const char* step);
@@ -68,14 +67,14 @@ class RemoteDesktop {
   void Start();
   void Started(GVariant* results);
   void OpenCursorStreams();
-  void Send(const char* method, GVariant* args);
-  void Pump();
-  void DropUnsentTicks();
+  void ConnectToEis();
+  void ClickByNotifyCalls();
+  void BeReady(const char* way);
   void PauseCursorStreams();
 
   Portal& portal_;
   Lost lost_;
-  std::function<void()> ready_;
+  Ready ready_;
   State state_ = State::Idle;
   unsigned generation_ = 0;  // answers for an ended session are ignored
   std::uint32_t version_ = 0;
@@ -89,8 +88,10 @@ class RemoteDesktop {
   guint resume_ = 0;  // the screen casts rest while this timer runs
   gint64 lastMove_ = 0;
   std::optional<std::pair<int, int>> pointer_;
-  std::deque<Call> queue_;
-  bool waiting_ = false;
+  std::unique_ptr<NotifyCalls> notify_;  // the clicks' way: Notify calls or libei
+  std::unique_ptr<EiPointer> ei_;
+  static constexpr guint kEiWaitSeconds = 5;
+  guint eiWait_ = 0;
 };
 
 }  // namespace platform::wayland

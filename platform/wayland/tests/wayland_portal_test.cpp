@@ -347,7 +347,7 @@ TEST_F(PortalTest, OnlyAWellFormedActivatedOfTheBoundSessionPresses) {
 TEST_F(PortalTest, EachCallWaitsForTheOneBeforeAndALateTickGivesWay) {
   Portal portal;
   bool ready = false;
-  RemoteDesktop desktop(portal, nullptr, [&] { ready = true; });
+  RemoteDesktop desktop(portal, nullptr, [&](const std::string&) { ready = true; });
   standIn_->Answer("CreateSession", kSessionGranted);
   standIn_->Answer("SelectDevices", "(uint32 0, @a{sv} {})");
   standIn_->Answer("SelectSources", "(uint32 0, @a{sv} {})");

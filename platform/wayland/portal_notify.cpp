@@ -1,0 +1,83 @@
+#include "platform/wayland/portal_notify.h"
+
+#include <cstring>
+
+#include "platform/wayland/send_trace.h"
+
+namespace platform::wayland {
+namespace {
+
+constexpr const char* kRemoteDesktop = "org.freedesktop.portal.RemoteDesktop";
+constexpr const char* kMove = "NotifyPointerMotionAbsolute";
+
+void Drop(GVariant* args) { g_variant_unref(g_variant_ref_sink(args)); }
+
+// Only button presses count as sends for the trace.
+void TraceSend(const char* method, GVariant* args) {
+  if (std::strcmp(method, "NotifyPointerButton") != 0) return;
+  std::uint32_t pressed = 0;
+  g_variant_get_child(args, 3, "u", &pressed);
+  if (pressed != 0) TracePressSent();
+}
+
+}  // namespace
+
+NotifyCalls::NotifyCalls(Portal& portal, std::string session, std::function<void(const std::string&)> failed)
+    : portal_(portal), session_(std::move(session)), failed_(std::move(failed)) {}
+
+NotifyCalls::~NotifyCalls() {
+  for (Call& call : queue_) Drop(call.args);
+}
+
+void NotifyCalls::Move(std::uint32_t node, double x, double y) {
+  DropUnsentTick();
+  Send(kMove, g_variant_new("(o@a{sv}udd)", session_.c_str(), Options({}), node, x, y));
+}
+
+void NotifyCalls::Click(int button, int times) {
+  for (int i = 0; i < times; ++i) {
+    for (std::uint32_t pressed : {1u, 0u})
+      Send("NotifyPointerButton", g_variant_new("(o@a{sv}iu)", session_.c_str(), Options({}), button, pressed));
+  }
+}
+
+void NotifyCalls::Scroll(int steps) {
+  Send("NotifyPointerAxisDiscrete", g_variant_new("(o@a{sv}ui)", session_.c_str(), Options({}), 0u, steps));
+}
+
+// A tick whose move has not gone out yet is dropped whole when the next one comes.
+void NotifyCalls::DropUnsentTick() {
+  for (auto call = queue_.begin(); call != queue_.end(); ++call) {
+    if (std::strcmp(call->method, kMove) != 0) continue;
+    for (auto dropped = call; dropped != queue_.end(); ++dropped) Drop(dropped->args);
+    queue_.erase(call, queue_.end());
+    return;
+  }
+}
+
+void NotifyCalls::Send(const char* method, GVariant* args) {
+  queue_.push_back({method, args});
+  Pump();
+}
+
+void NotifyCalls::Pump() {
+  if (waiting_ || queue_.empty()) return;
+  const Call call = queue_.front();
+  queue_.pop_front();
+  waiting_ = true;
+  TraceSend(call.method, call.args);
+  std::weak_ptr<bool> alive = alive_;
+  portal_.Call(kRemoteDesktop, call.method, call.args, [this, alive](const std::string& error, GVariant*, GUnixFDList*) {
+    if (alive.expired()) return;
+    if (!error.empty()) {
+      for (Call& dropped : queue_) Drop(dropped.args);
+      queue_.clear();
+      const auto failed = failed_;  // may end this object: nothing of it after this
+      return failed(error);
+    }
+    waiting_ = false;
+    Pump();
+  });
+}
+
+}  // namespace platform::wayland
