@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "platform/wayland/send_trace.h"
-
 namespace platform::wayland {
 namespace {
 
@@ -11,14 +9,6 @@ constexpr const char* kRemoteDesktop = "org.freedesktop.portal.RemoteDesktop";
 constexpr const char* kMove = "NotifyPointerMotionAbsolute";
 
 void Drop(GVariant* args) { g_variant_unref(g_variant_ref_sink(args)); }
-
-// Only button presses count as sends for the trace.
-void TraceSend(const char* method, GVariant* args) {
-  if (std::strcmp(method, "NotifyPointerButton") != 0) return;
-  std::uint32_t pressed = 0;
-  g_variant_get_child(args, 3, "u", &pressed);
-  if (pressed != 0) TracePressSent();
-}
 
 }  // namespace
 
@@ -65,7 +55,6 @@ void NotifyCalls::Pump() {
   const Call call = queue_.front();
   queue_.pop_front();
   waiting_ = true;
-  TraceSend(call.method, call.args);
   std::weak_ptr<bool> alive = alive_;
   portal_.Call(kRemoteDesktop, call.method, call.args, [this, alive](const std::string& error, GVariant*, GUnixFDList*) {
     if (alive.expired()) return;

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/wayland/send_trace.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
 namespace platform::wayland {
@@ -100,7 +99,6 @@ void VirtualPointer::Move(int x, int y) {
 
 void VirtualPointer::Click(int button, int times) {
   for (int i = 0; i < times; ++i) {
-    TracePressSent();
     zwlr_virtual_pointer_v1_button(device_, Now(), static_cast<std::uint32_t>(button), WL_POINTER_BUTTON_STATE_PRESSED);
     Frame();
     zwlr_virtual_pointer_v1_button(device_, Now(), static_cast<std::uint32_t>(button), WL_POINTER_BUTTON_STATE_RELEASED);
