@@ -44,6 +44,7 @@ POINT = (1100, 850)  # on the click target, away from the centred window
 TIMERFD_CLICKS = lh.TOOLS_DIR / "timerfd_clicks"
 PORTAL_CLICKS = lh.TOOLS_DIR / "portal_clicks"
 WLR_CLICKS = lh.TOOLS_DIR / "wlr_clicks"
+SEND_STAMPS = lh.TOOLS_DIR / "send_stamps.so"  # preloaded into tapwing: when each press goes out
 SWAY_LAYOUT = (2560, 1024)  # the sway session's two outputs side by side, logical pixels
 KINDS = ("x11", "kwin", "mutter", "sway")
 # Each Wayland kind's reference clicker: the same way in as tapwing's there.
@@ -325,20 +326,27 @@ class X11Bench(Bench):
 class WaylandBench(Bench):
     """tapwing through the portals (KWin, mutter) or the wlroots virtual pointer (sway),
     against the reference clicker of that way in, in the same session. Its press sends come
-    from TAPWING_TRACE_SENDS, the reference's from its own stamps: mutter's headless mode
-    hands input to clients once per frame, so the target sees the clicks in batches."""
+    from the send_stamps library preloaded into it, the reference's from its own stamps:
+    mutter's headless mode hands input to clients once per frame, so the target sees the
+    clicks in batches."""
 
     def __init__(self, session, args):
         super().__init__(session, args)
         self.kind = session.kind
         self.ref_name = REFERENCES[self.kind]
-        self.trace = session.dir / "sends-tapwing.log"
+        self.stamps = session.dir / "sends-tapwing.log"
         self.watch = None
         self.ref = None
 
     def setup(self):
-        self.s.env["TAPWING_TRACE_SENDS"] = str(self.trace)
-        self.app = self.s.start_tapwing()
+        # Only this tapwing: the reference and the later starts go without the library.
+        stamping = {"LD_PRELOAD": str(SEND_STAMPS), "TAPWING_SEND_STAMPS": str(self.stamps)}
+        self.s.env.update(stamping)
+        try:
+            self.app = self.s.start_tapwing()
+        finally:
+            for name in stamping:
+                del self.s.env[name]
         self.s.capture(self.app, POINT)
         self.app.select("动作", "左键单击")
         self.watch = BusWatch(self.s.env["DBUS_SESSION_BUS_ADDRESS"])
@@ -401,13 +409,13 @@ class WaylandBench(Bench):
         return period_figures(between(stamps, start, end), PERIOD_MS)
 
     def last_press_sent(self):
-        stamps = self.trace.read_text().split() if self.trace.exists() else []
+        stamps = self.stamps.read_text().split() if self.stamps.exists() else []
         return int(stamps[-1]) if stamps else None
 
     def tapwing_round(self):
         start = now_us()
         figures = super().tapwing_round()
-        figures["tapwing sent"] = self.sends(self.trace, start, self.last_sent)
+        figures["tapwing sent"] = self.sends(self.stamps, start, self.last_sent)
         return figures
 
     def reference_round(self):
@@ -644,7 +652,7 @@ def main():
     if not set(kinds) <= set(KINDS):
         parser.error(f"--sessions: of {','.join(KINDS)}")
     needed = ([lh.TAPWING, TIMERFD_CLICKS] + ([PORTAL_CLICKS] if {"kwin", "mutter"} & set(kinds) else [])
-              + ([WLR_CLICKS] if "sway" in kinds else []))
+              + ([WLR_CLICKS] if "sway" in kinds else []) + ([SEND_STAMPS] if set(kinds) - {"x11"} else []))
     if not all(p.exists() for p in needed):
         log(f"{' or '.join(map(str, needed))} is not built ({lh.BUILD_HINT})")
         return 2
