@@ -34,6 +34,8 @@ static void stamp_press(void) {
   if (write(stamps_fd, line, (size_t)n) != n) return;  // a lost stamp shows in the figures, nothing else
 }
 
+static char missing;  // a function looked up once and not found
+
 // The function this library stands in for, from the libraries after it; fatal where a caller
 // reached it without the real one existing (that would be a call this process could not make).
 static void* real(void** slot, const char* name, bool needed) {
@@ -44,9 +46,10 @@ static void* real(void** slot, const char* name, bool needed) {
       fprintf(stderr, "send_stamps: no %s after this library\n", name);
       abort();
     }
+    if (fn == NULL) fn = &missing;  // not looked up again at every call
     __atomic_store_n(slot, fn, __ATOMIC_RELEASE);
   }
-  return fn;
+  return fn == &missing ? NULL : fn;
 }
 
 // ---- The portal: NotifyPointerButton(session, options, button, state) ----------------------
@@ -107,8 +110,9 @@ void ei_device_button_button(struct ei_device* device, uint32_t button, bool is_
 enum { kMaxArgs = 20 };  // libwayland's WL_CLOSURE_MAX_ARGS
 static const uint32_t kButtonOpcode = 2;  // motion, motion_absolute, button, ...
 
-// The proxy's interface. Older libwayland (Debian 12's) has no call for it; there a proxy starts
-// with its wl_object, whose first member is the interface (checked against wl_proxy_get_class).
+// The proxy's interface. libwayland has no call for it up to 1.23 at least (Debian 12 and 13);
+// there a proxy starts with its wl_object, whose first member is the interface (checked
+// against wl_proxy_get_class).
 static const struct wl_interface* interface_of(struct wl_proxy* proxy) {
   static void* get_slot;
   static void* class_slot;
