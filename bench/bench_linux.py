@@ -45,7 +45,7 @@ TIMERFD_CLICKS = lh.TOOLS_DIR / "timerfd_clicks"
 PORTAL_CLICKS = lh.TOOLS_DIR / "portal_clicks"
 WLR_CLICKS = lh.TOOLS_DIR / "wlr_clicks"
 SEND_STAMPS = lh.TOOLS_DIR / "send_stamps.so"  # preloaded into tapwing: when each press goes out
-SWAY_LAYOUT = (2560, 1024)  # the sway session's two outputs side by side, logical pixels
+SWAY_LAYOUT = (3840, 1024)  # the sway session's three outputs side by side (1280 logical pixels wide each)
 KINDS = ("x11", "kwin", "mutter", "sway")
 # Each Wayland kind's reference clicker: the same way in as tapwing's there.
 REFERENCES = {"kwin": "portal_clicks", "mutter": "portal_clicks", "sway": "wlr_clicks"}
