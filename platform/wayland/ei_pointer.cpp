@@ -47,6 +47,8 @@ struct EiPointer::State {
   Lost lost;
   std::vector<Device> devices;
   ei_device* moved = nullptr;  // the device that took the last move
+  static constexpr std::size_t kNoRegion = std::numeric_limits<std::size_t>::max();
+  std::size_t region = kNoRegion;  // the region of the last move, while the regions stay
   std::uint32_t sequence = 0;
   bool wasReady = false;
   bool ended = false;
@@ -107,6 +109,7 @@ struct EiPointer::State {
     if (d.absolute) d.regions = RegionsOf(device);
     d.device = ei_device_ref(device);
     devices.push_back(std::move(d));
+    region = kNoRegion;
   }
 
   // Returns true when a device we kept went away.
@@ -114,6 +117,7 @@ struct EiPointer::State {
     Device* d = Find(device);
     if (d == nullptr) return false;
     if (moved == device) moved = nullptr;
+    region = kNoRegion;
     ei_device_unref(d->device);
     devices.erase(devices.begin() + (d - devices.data()));
     return true;
@@ -240,9 +244,19 @@ bool EiPointer::Move(double x, double y) {
   const auto placed = PlaceInRegions(regions, x, y);
   if (!placed) return false;
   ei_device* device = owners[placed->region]->device;
+  // Desktops hold a pointer that crosses into another output at the edge: KWin 6's edge
+  // barrier eats the first 100 px past it, gnome-shell's panel barrier stops it beside the top
+  // bar. A move into another output than the last goes by that output's middle first, so the
+  // barrier eats a part of that way and the move to the point stays inside the output.
+  if (placed->region != state_->region) {
+    const EiRegion& r = regions[placed->region];
+    ei_device_pointer_motion_absolute(device, r.x + r.width / 2.0, r.y + r.height / 2.0);
+    state_->Frame(device);
+  }
   ei_device_pointer_motion_absolute(device, placed->x, placed->y);
   state_->Frame(device);
   state_->moved = device;
+  state_->region = placed->region;
   return true;
 }
 

@@ -155,12 +155,13 @@ TEST(EiPointer, SendsNothingBeforeTheResumeThenMovesClicksAndWheelStepsFramed) {
   s.desktop.Resume();
   ASSERT_TRUE(RunUntil([&] { return s.pointer.Ready(); }));
   EXPECT_EQ(s.readyCalls, 1);
-  ASSERT_TRUE(s.pointer.Move(1500, 300));  // on the second output
-  ASSERT_TRUE(s.pointer.Move(3000, -20));  // beyond its right edge
+  ASSERT_TRUE(s.pointer.Move(1500, 300));  // on the second output: by its middle, past any edge barrier
+  ASSERT_TRUE(s.pointer.Move(3000, -20));  // beyond its right edge: the same output
   s.pointer.Click(kLeft, 1);
   s.pointer.Scroll(1);
-  const std::vector<std::string> expected = {"start", "abs 1500 300", "frame", "abs 2559 0", "frame",
-                                             "button 272 down", "frame", "button 272 up", "frame", "wheel 120", "frame"};
+  const std::vector<std::string> expected = {"start", "abs 1920 512", "frame", "abs 1500 300", "frame", "abs 2559 0",
+                                             "frame", "button 272 down", "frame", "button 272 up", "frame", "wheel 120",
+                                             "frame"};
   ASSERT_TRUE(RunUntil([&] { return s.desktop.Log().size() >= expected.size(); }));
   EXPECT_EQ(s.desktop.Log(), expected);
   EXPECT_TRUE(s.losses.empty());
