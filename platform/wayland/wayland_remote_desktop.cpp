@@ -142,7 +142,9 @@ void RemoteDesktop::SelectDevices() {
   request_ = portal_.Request(kRemoteDesktop, "SelectDevices",
                              g_variant_new("(o@a{sv})", session_.c_str(), g_variant_builder_end(&options)),
                              [this, generation](const PortalAnswer& answer) {
-                               if (generation == generation_ && Granted(answer, "SelectDevices")) SelectSources();
+                               if (generation != generation_ || !Granted(answer, "SelectDevices")) return;
+                               if (castScreens_) return SelectSources();
+                               Start();
                              });
 }
 
@@ -161,8 +163,22 @@ void RemoteDesktop::Start() {
   const unsigned generation = generation_;
   request_ = portal_.Request(kRemoteDesktop, "Start", g_variant_new("(os@a{sv})", session_.c_str(), "", Options({})),
                              [this, generation](const PortalAnswer& answer) {
-                               if (generation == generation_ && Granted(answer, "Start")) Started(answer.results);
+                               if (generation != generation_) return;
+                               if (CastsNoScreens(answer)) return;
+                               if (Granted(answer, "Start")) Started(answer.results);
                              });
+}
+
+// A desktop that cannot cast its screens refuses the whole session (KWin 6 without OpenGL, as
+// in virtual machines without a GPU). Clicks through libei need no screen cast, so the session
+// is asked for again without one; F7 then knows only where Tapwing moved the pointer.
+bool RemoteDesktop::CastsNoScreens(const PortalAnswer& answer) {
+  if (!castScreens_ || answer.response != 2 || !answer.error.empty() || !ClicksThroughLibei(version_)) return false;
+  std::fprintf(stderr, "tapwing: 桌面不能共享屏幕, 远程桌面会话改为不带屏幕共享: F7 只知道 Tapwing 移到的位置\n");
+  castScreens_ = false;
+  End();
+  Ask();
+  return true;
 }
 
 void RemoteDesktop::Started(GVariant* results) {
@@ -185,6 +201,7 @@ void RemoteDesktop::Started(GVariant* results) {
     }
     g_variant_unref(list);
   }
+  if (!castScreens_) return ConnectToEis();  // libei's regions place the moves
   areas_ = MapStreams(streams, DesktopMonitors());
   if (areas_.empty()) return Fail(kRefused, "桌面门户没有给出屏幕");
   // KDE Plasma 5.27's portal (version 1, streams without a position) lands every move on its last
@@ -218,6 +235,7 @@ void RemoteDesktop::ConnectToEis() {
       [this, generation](const std::string& error, GVariant* reply, GUnixFDList* fds) {
         if (generation != generation_) return;
         const int fd = error.empty() ? TakeFd(reply, fds) : -1;
+        if (fd < 0 && !castScreens_) return Fail(kRefused, "桌面门户没有接上 libei: " + error);
         if (fd < 0) {
           std::fprintf(stderr, "tapwing: 桌面门户没有接上 libei (%s), 点击改用门户的 Notify 调用\n", error.c_str());
           return ClickByNotifyCalls();

@@ -67,6 +67,7 @@ class RemoteDesktop : public PointerWay {
   void Start();
   void Started(GVariant* results);
   void OpenCursorStreams();
+  bool CastsNoScreens(const PortalAnswer& answer);
   void ConnectToEis();
   void ClickByNotifyCalls();
   void BeReady(const char* way);
@@ -81,6 +82,7 @@ class RemoteDesktop : public PointerWay {
   std::string session_;
   std::uint64_t request_ = 0;  // the step waiting for the portal's answer
   guint closed_ = 0;
+  bool castScreens_ = true;  // until the desktop refuses a session for its screen casts
   std::vector<StreamArea> areas_;
   bool lastOnly_ = false;  // only the last stream's area can be reached (KDE Plasma 5.27)
   std::unique_ptr<CursorStreams> cursor_;

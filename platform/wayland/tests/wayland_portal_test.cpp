@@ -379,3 +379,27 @@ TEST_F(PortalTest, EachCallWaitsForTheOneBeforeAndALateTickGivesWay) {
 }
 
 }  // namespace
+
+// A desktop that cannot cast its screens refuses the session at Start (KWin 6 without OpenGL);
+// clicks through libei need none, so it is asked for again without them.
+TEST_F(PortalTest, ASessionRefusedForItsScreenCastsIsAskedAgainWithoutThem) {
+#if !defined(TAPWING_HAVE_LIBEI)
+  GTEST_SKIP() << "built without libei";
+#endif
+  Portal portal;
+  std::vector<std::string> lost;
+  RemoteDesktop desktop(portal, [&](std::int64_t, const std::string& reason) { lost.push_back(reason); }, nullptr);
+  standIn_->Answer("CreateSession", kSessionGranted);
+  standIn_->Answer("SelectDevices", "(uint32 0, @a{sv} {})");
+  standIn_->Answer("SelectSources", "(uint32 0, @a{sv} {})");
+  standIn_->Answer("Start", "(uint32 2, @a{sv} {})");
+  desktop.Ask(2);
+  ASSERT_TRUE(RunUntil([&] { return standIn_->Saw("Start"); }));
+  standIn_->Answer("Start", "(uint32 0, {'devices': <uint32 2>})");
+  // The stand-in has no ConnectToEIS: with no screen cast to fall back on, that ends it.
+  ASSERT_TRUE(RunUntil([&] { return !lost.empty(); }));
+  EXPECT_EQ(standIn_->Calls(), (std::vector<std::string>{"CreateSession", "SelectDevices", "SelectSources", "Start",
+                                                          "CreateSession", "SelectDevices", "Start"}));
+  ASSERT_EQ(lost.size(), 1u);
+  EXPECT_NE(lost[0].find("libei"), std::string::npos) << lost[0];
+}
