@@ -86,9 +86,9 @@ void WaylandBackend::TellWay(InputRoute::State way, const std::string& detail) {
   const char* input = way == State::Wlr   ? (overlay_ ? "wlroots 虚拟指针 (zwlr_virtual_pointer_v1), F7 用 layer-shell 透明层读指针"
                                                       : "wlroots 虚拟指针 (zwlr_virtual_pointer_v1), 没有 layer-shell: F7 只知道 Tapwing 移到的位置")
                       : way == State::None ? "无, 第一次 F7/F5 会说明原因"
-                      : way == State::Ready ? "远程桌面门户 (RemoteDesktop + ScreenCast), 点击经"
-                                            : "远程桌面门户 (RemoteDesktop + ScreenCast), 未得到会话";
-  const char* separator = detail.empty() ? "" : way == State::Ready ? " " : "; ";
+                      : way == State::Ready ? "远程桌面门户 (RemoteDesktop)"
+                                            : "远程桌面门户 (RemoteDesktop), 未得到会话";
+  const char* separator = detail.empty() ? "" : way == State::Ready ? ", " : "; ";
   std::fprintf(stderr, "tapwing: Wayland 输入: %s%s%s\n", input, separator, detail.c_str());
 }
 

@@ -217,7 +217,7 @@ void RemoteDesktop::ClickByNotifyCalls() {
   notify_ = std::make_unique<NotifyCalls>(portal_, session_, [this](const std::string& error) {
     Fail(kCallFailed, "远程桌面调用失败: " + error);
   });
-  BeReady("门户的 Notify 调用");
+  BeReady("点击经门户的 Notify 调用, F7 读屏幕共享里的指针");
 }
 
 void RemoteDesktop::BeReady(const char* way) {
@@ -252,7 +252,8 @@ void RemoteDesktop::ConnectToEis() {
             [this, generation] {
               if (generation != generation_ || state_ == State::Ready) return;
               if (eiWait_ != 0) g_source_remove(std::exchange(eiWait_, 0));
-              BeReady("libei (ConnectToEIS)");
+              BeReady(castScreens_ ? "点击经 libei (ConnectToEIS), F7 读屏幕共享里的指针"
+                                   : "点击经 libei (ConnectToEIS), 不带屏幕共享: F7 只知道 Tapwing 移到的位置");
             },
             [this, generation](const std::string& reason) {
               if (generation == generation_) Fail(kClosed, reason);
