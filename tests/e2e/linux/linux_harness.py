@@ -68,7 +68,17 @@ def _comm(pid):
         return None
 
 
-SESSION_KINDS = ("x11", "kwin", "mutter", "sway", "weston")
+SESSION_KINDS = ("x11", "kwin", "mutter", "sway", "weston", "gnome48", "sway-current")
+# The Debian 13 lane's kinds (scripts/debian13.sh): current versions of the same desktops. Each
+# runs as its family; the session branches on the kind by name only where the versions differ.
+# (A KWin 6 kind joins here as "kwin6": "kwin".)
+FAMILIES = {"gnome48": "mutter", "sway-current": "sway"}
+
+
+def session_family():
+    """The family of the session kind TAPWING_E2E_SESSION names: x11, kwin, mutter, sway, weston."""
+    kind = os.environ.get("TAPWING_E2E_SESSION", "x11")
+    return FAMILIES.get(kind, kind)
 
 
 def open_session(name, **options):
@@ -98,7 +108,7 @@ class NativeSession(Session):
     keep its API: input (xdotool's calls), focus(), hold_hotkey(), the click log; x is the X
     display, None there."""
 
-    kind = "x11"
+    kind = family = "x11"
     global_hotkeys = True  # XInput2 hears the keys whatever has the focus
     run_as = ()  # a command prefix for the session's own user, where that is not root (sway)
     bus_args = ()

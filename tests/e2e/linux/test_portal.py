@@ -5,7 +5,6 @@ message, and the next F7 asks again and captures; a desktop without global short
 once on stderr, with no box, and GNOME's custom shortcuts for `tapwing --hotkey` are written and
 taken out on request. GNOME asks and has no global shortcuts; KDE grants without asking."""
 
-import os
 import subprocess
 import unittest
 
@@ -21,7 +20,7 @@ session = None
 
 def setUpModule():
     global session
-    kind = os.environ.get("TAPWING_E2E_SESSION", "x11")
+    kind = lh.session_family()
     if kind not in ("mutter", "kwin"):
         raise unittest.SkipTest(f"{kind}: no portal")
     lh.require_tapwing()
@@ -47,7 +46,7 @@ class PortalTest(unittest.TestCase):
         self.log.unlink(missing_ok=True)
 
     def test_a_refused_permission_says_why_once_and_the_next_f7_asks_again(self):
-        if session.kind != "mutter":
+        if session.family != "mutter":
             self.skipTest("KDE grants without asking")
         app = session.start_tapwing(permit=False)
         try:
@@ -62,8 +61,9 @@ class PortalTest(unittest.TestCase):
             session.capture(app, POINT)
             self.assertEqual(app.dialogs(), [])
 
+            # Named once where the desktop lacks them, never where it has them (GNOME 48).
             said = [line for line in self.log.read_text().splitlines() if "GlobalShortcuts" in line]
-            self.assertEqual(len(said), 1, said)
+            self.assertEqual(len(said), 0 if session.global_hotkeys else 1, said)
         finally:
             app.kill()
 
@@ -81,19 +81,20 @@ class PortalTest(unittest.TestCase):
 
             # The press that asks does nothing else; KDE's shortcut signals bring a short press
             # with its release, and it still asks. The new session's pointer fills the fields.
-            if session.kind == "kwin":
+            if session.family == "kwin":
                 session.input.key("F7")
                 wait_for(session.portal_sessions, 5, "KDE to grant a new session")
             else:
                 self.assertEqual(session.send_hotkey("F7"), (0, ""))
-                portal_dialog(allow=True, timeout=30)  # the portal's backend may still be ending the old one
+                if session.asks():
+                    portal_dialog(allow=True, timeout=30)  # the portal's backend may still be ending the old one
             session.capture(app, (POINT[0] - 300, POINT[1] - 200))
             self.assertEqual(app.dialogs(), [])
         finally:
             app.kill()
 
     def test_gnome_shortcuts_are_set_up_and_removed_beside_the_users_own(self):
-        if session.kind != "mutter":
+        if session.family != "mutter":
             self.skipTest("GNOME's settings")
         def run(*args):
             return subprocess.run(args, env=session.env, capture_output=True, text=True, timeout=10)

@@ -30,6 +30,8 @@ def keycodes(combo):
 class WaylandInput:
     """The tests' view of input; a driver does the sending (move, button, wheel, key)."""
 
+    held = 0.15  # how long hold() holds a key by default
+
     def __init__(self, driver, pointer_file):
         self.driver = driver
         self.pointer_file = pointer_file
@@ -82,10 +84,10 @@ class WaylandInput:
             self._combo(combo, False)
             time.sleep(delay_ms / 1000)
 
-    def hold(self, key, seconds=0.15, window=None):
+    def hold(self, key, seconds=None, window=None):
         self._combo(key, True)
         try:
-            time.sleep(seconds)
+            time.sleep(seconds or self.held)
         finally:
             self._combo(key, False)
 

@@ -29,11 +29,14 @@ from wayland_input import KEYCODES, KWinFakeInput, MutterRemoteDesktop, SwayInpu
 GTK_CLICKTARGET = lh.TOOLS_DIR / "gtk_clicktarget"
 FAKE_INPUT = lh.TOOLS_DIR / "kwin_fake_input"
 WLR_POINTER = lh.TOOLS_DIR / "wlr_virtual_pointer"
+DESKTOP_ENTRY = Path(__file__).resolve().parents[3] / "app/linux/org.tapwing.Tapwing.desktop"
 
 KWIN_ENV = dict(XDG_CURRENT_DESKTOP="KDE", KDE_FULL_SESSION="true", KDE_SESSION_VERSION="5",
                 KWIN_COMPOSE="Q", KWIN_WAYLAND_NO_PERMISSION_CHECKS="1")  # the last opens fake input
 KDE_BACKEND = "org.freedesktop.impl.portal.desktop.kde"
 MUTTER_ENV = dict(XDG_CURRENT_DESKTOP="GNOME", GSETTINGS_BACKEND="keyfile")
+# GIO's own volume monitor: gvfs's would ask for udisks, which no test session has.
+GNOME48_ENV = dict(MUTTER_ENV, GIO_USE_VOLUME_MONITOR="unix")
 # XDG_CURRENT_DESKTOP=sway: xdg-desktop-portal then offers no RemoteDesktop from the GNOME or
 # KDE backends installed beside it.
 SWAY_ENV = dict(XDG_CURRENT_DESKTOP="sway", WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
@@ -64,6 +67,19 @@ BARE_BUS = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configur
   <policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
 </busconfig>
 """
+# gnome-shell 48's system bus: with nothing to activate, its calls to services a container lacks
+# (accounts, colour, polkit, udisks) fail at once instead of blocking the shell 25 s each.
+SYSTEM_BUS = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path={socket}</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/><allow own="*"/><allow send_destination="*"/><allow receive_sender="*"/>
+  </policy>
+</busconfig>
+"""
 A11Y_SERVICE = "/usr/share/dbus-1/services/org.a11y.Bus.service"
 
 KWIN_CONFIG = {
@@ -76,6 +92,8 @@ MUTTER_CONFIG = {
     "glib-2.0/settings/keyfile": ("[org/gnome/mutter]\ncenter-new-windows=true\n\n"
                                   "[org/gnome/desktop/wm/preferences]\nraise-on-click=false\n"),
 }
+GNOME48_CONFIG = {name: text + "\n[org/gnome/desktop/interface]\nenable-animations=false\n"
+                  for name, text in MUTTER_CONFIG.items()}
 
 
 def _gdbus(env, *args, timeout=10):
@@ -87,35 +105,41 @@ def _gdbus(env, *args, timeout=10):
 
 
 class WaylandSession(lh.NativeSession):
-    """kind "kwin", "mutter", "sway" or "weston"; outputs and scale as the compositor's virtual
+    """kind "kwin", "mutter", "sway" or "weston", or a Debian 13 kind of those families
+    ("gnome48": gnome-shell 48; "sway-current"); outputs and scale as the compositor's virtual
     outputs have them (mutter, weston: one output, scale 1; sway: the second output, at x=1280,
     gets the scale; with scale 1 it has scale 2, so the outputs' scales always differ; a third,
-    at x=2560, has the fractional scale 1.5)."""
+    at x=2560, has the fractional scale 1.5; gnome48 with two outputs: the second, at x=1280, at
+    GNOME's fractional 1.497)."""
 
-    # mutter 43 has no GlobalShortcuts; sway binds the keys to `tapwing --hotkey`.
-    global_hotkeys = property(lambda self: self.kind in ("kwin", "sway"))
+    # mutter 43 has no GlobalShortcuts, GNOME 48 has; sway binds the keys to `tapwing --hotkey`.
+    global_hotkeys = property(lambda self: self.family in ("kwin", "sway") or self.kind == "gnome48")
 
     def __init__(self, name, kind, outputs=1, scale=1):
         super().__init__(name)
-        if kind not in ("kwin", "mutter", "sway", "weston"):
+        family = lh.FAMILIES.get(kind, kind)
+        if family not in ("kwin", "mutter", "sway", "weston"):
             raise ValueError(f"unknown session kind {kind!r}")
-        if kind == "sway":
+        if family == "sway":
             self.run_as = SWAY_USER
-        self.kind, self.outputs, self.scale = kind, outputs, scale
+        self.kind, self.family, self.outputs, self.scale = kind, family, outputs, scale
         # What the session's own user must reach: the session dir where that user is root, a
         # private folder of that user's own elsewhere (the checkout may be where only root goes).
         self.home = self.dir
         self.socket = f"tapwing-{name}-{os.getpid()}"
         self.pointer_file = self.click_log.with_name(self.click_log.name + ".pointer")
         self.input = None
+        # Where each output beside the first starts (x), where the tests click on those too.
+        self.other_outputs = [1280, 2560] if family == "sway" else []
         self._procs = {}  # compositor, pipewire, wireplumber: what stop() ends, in reverse
 
     def start(self):
         lh.require_tapwing()
-        for tool in (GTK_CLICKTARGET,) + {"kwin": (FAKE_INPUT,), "sway": (WLR_POINTER,)}.get(self.kind, ()):
+        for tool in (GTK_CLICKTARGET,) + {"kwin": (FAKE_INPUT,), "sway": (WLR_POINTER,)}.get(self.family, ()):
             if not tool.exists():
                 raise lh.unittest.SkipTest(f"{tool} is not built ({lh.BUILD_HINT})")
-        for tool in {"sway": ("sway", "swaymsg", "wtype", "setpriv"), "weston": ("weston",)}.get(self.kind, ()):
+        programs = {"sway": ("sway", "swaymsg", "wtype", "setpriv"), "weston": ("weston",), "gnome48": ("gnome-shell",)}
+        for tool in programs.get(self.kind, programs.get(self.family, ())):
             if not shutil.which(tool):
                 raise lh.unittest.SkipTest(f"{tool} is not installed (scripts/setup.sh installs it)")
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -126,16 +150,26 @@ class WaylandSession(lh.NativeSession):
         try:
             if self.run_as:
                 self._make_private_home()
-            if self.kind in ("sway", "weston"):
+            if self.family in ("sway", "weston"):
                 self.bus_args = (f"--config-file={self.home / 'bus.conf'}",)
             self.env = self._environment()
+            if self.kind == "gnome48":
+                self._start_system_bus()
             self._start_bus()
-            self._start_compositor()
-            if self.kind in ("kwin", "mutter"):
+            if self.kind == "gnome48":  # gnome-shell 48 started before PipeWire never answers a portal Start
                 self._start_pipewire()
-            if self.kind != "weston":  # no seat: nothing could click the target
+            self._start_compositor()
+            if self.kind == "gnome48" and self.outputs > 1:
+                self._scale_second_monitor()
+            if self.family in ("kwin", "mutter") and "pipewire" not in self._procs:
+                self._start_pipewire()
+            if self.family != "weston":  # no seat: nothing could click the target
+                if self.kind == "gnome48":
+                    self._start_input()  # to close the Overview before any window maps
                 self._start_clicktarget()
-                self._start_input()
+                if self.kind != "gnome48":
+                    self._start_input()
+                self._wait_pointer_seen()
         except BaseException:
             self.stop()
             raise
@@ -185,23 +219,27 @@ class WaylandSession(lh.NativeSession):
                                                     ("XDG_STATE_HOME", "state"))}
         for path in dirs.values():
             path.mkdir(mode=0o700)
-        configs = {"kwin": KWIN_CONFIG, "mutter": MUTTER_CONFIG, "sway": {"sway/config": self._sway_config()}}
-        for name, text in configs.get(self.kind, {}).items():
+        configs = {"kwin": KWIN_CONFIG, "mutter": MUTTER_CONFIG, "sway": {"sway/config": self._sway_config()},
+                   "gnome48": GNOME48_CONFIG}
+        for name, text in configs.get(self.kind, configs.get(self.family, {})).items():
             (dirs["XDG_CONFIG_HOME"] / name).parent.mkdir(parents=True, exist_ok=True)
             (dirs["XDG_CONFIG_HOME"] / name).write_text(text)
         env = {k: v for k, v in os.environ.items()
                if k not in ("DISPLAY", "WAYLAND_DISPLAY", "NO_AT_BRIDGE", "GTK_A11Y", "QT_QPA_PLATFORM",
                             "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY")}
         env.update({k: str(v) for k, v in dirs.items()})
-        env.update({"kwin": KWIN_ENV, "mutter": MUTTER_ENV, "sway": SWAY_ENV, "weston": WESTON_ENV}[self.kind])
+        envs = {"kwin": KWIN_ENV, "mutter": MUTTER_ENV, "sway": SWAY_ENV, "weston": WESTON_ENV, "gnome48": GNOME48_ENV}
+        env.update(envs.get(self.kind, envs[self.family]))
         env.update(XDG_SESSION_TYPE="wayland", WAYLAND_DISPLAY=self.socket, GDK_BACKEND="wayland",
                    LANG="C.UTF-8", LC_ALL="C.UTF-8")
-        if self.kind == "sway":
+        if self.kind == "gnome48":
+            self._add_desktop_entry(dirs["XDG_DATA_HOME"], env)
+        if self.family == "sway":
             env.update(HOME=str(self.home), WLR_HEADLESS_OUTPUTS="3")
             (self.home / "bus.conf").write_text(SWAY_BUS)
             subprocess.run(["chown", "-R", "nobody:nogroup", str(self.home)], check=True)
             self._check_reachable(self.home / "bus.conf", self.program, self.pointer_tool)
-        if self.kind == "weston":
+        if self.family == "weston":
             services = self.home / "services"
             services.mkdir()
             shutil.copy(A11Y_SERVICE, services)
@@ -235,9 +273,26 @@ class WaylandSession(lh.NativeSession):
         self._procs[what] = proc
         return proc
 
+    def _start_system_bus(self):
+        """A system bus of the session's own, which gnome-shell 48 will not start without."""
+        socket = self.home / "system_bus_socket"
+        (self.home / "system-bus.conf").write_text(SYSTEM_BUS.format(socket=socket))
+        self._spawn("system-bus", ["dbus-daemon", f"--config-file={self.home / 'system-bus.conf'}", "--nofork",
+                                   "--nopidfile"])
+        wait_for(socket.exists, 10, "the system bus")
+        self.env["DBUS_SYSTEM_BUS_ADDRESS"] = f"unix:path={socket}"
+
+    @staticmethod
+    def _add_desktop_entry(data_home, env):
+        """GNOME 48's portal registry accepts tapwing's application id only with its desktop
+        entry, and GLib skips an entry whose Exec program is not on PATH."""
+        (data_home / "applications").mkdir()
+        shutil.copy(DESKTOP_ENTRY, data_home / "applications")
+        env["PATH"] = f"{lh.PROGRAM_DIR}:{env.get('PATH', '/usr/bin:/bin')}"
+
     def _start_compositor(self):
         w, h = config.SCREEN
-        if self.kind == "kwin":
+        if self.family == "kwin":
             # A copy without the file capability the container may not grant; the Qt platform
             # plugin is chosen by the name, which must end in kwin_wayland.
             program = self.dir / "kwin_wayland"
@@ -247,11 +302,12 @@ class WaylandSession(lh.NativeSession):
             self._spawn("kwin_wayland", [str(program), "--virtual", "--width", str(w), "--height", str(h),
                                          "--output-count", str(self.outputs), "--scale", str(self.scale),
                                          "--no-lockscreen", "--socket", self.socket], env)
-        elif self.kind == "mutter":
+        elif self.family == "mutter":
             monitors = [arg for _ in range(self.outputs) for arg in ("--virtual-monitor", f"{w}x{h}")]
-            self._spawn("mutter", ["mutter", "--headless", "--wayland", "--no-x11", "--wayland-display",
-                                   self.socket, *monitors])
-        elif self.kind == "sway":
+            program = "gnome-shell" if self.kind == "gnome48" else "mutter"
+            self._spawn(program, [program, "--headless", "--wayland", "--no-x11", "--wayland-display",
+                                  self.socket, *monitors])
+        elif self.family == "sway":
             self._spawn("sway", ["sway", "-c", str(Path(self.env["XDG_CONFIG_HOME"]) / "sway" / "config")])
         else:
             self._spawn("weston", ["weston", "--backend=headless-backend.so", f"--width={w}", f"--height={h}",
@@ -261,7 +317,7 @@ class WaylandSession(lh.NativeSession):
 
         def up():
             _check_running(compositor, self.kind)
-            if self.kind != "sway":
+            if self.family != "sway":
                 return (run / self.socket).exists()
             # sway names its sockets itself; its clients learn them from its environment.
             sockets = [p.name for p in run.glob("wayland-*") if not p.name.endswith(".lock")]
@@ -271,7 +327,36 @@ class WaylandSession(lh.NativeSession):
                 return True
             return False
 
-        wait_for(up, 15, f"{self.kind}'s Wayland socket")
+        wait_for(up, 30, f"{self.kind}'s Wayland socket")
+
+    def _scale_second_monitor(self):
+        """The second monitor at GNOME's fractional scale 1.5 (its nearest, 1.497: the scales
+        that give whole logical sizes), as the display settings set it."""
+        from gi.repository import Gio, GLib
+
+        flags = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
+        bus = Gio.DBusConnection.new_for_address_sync(self.env["DBUS_SESSION_BUS_ADDRESS"], flags, None, None)
+        name, path = "org.gnome.Mutter.DisplayConfig", "/org/gnome/Mutter/DisplayConfig"
+
+        def call(method, args=None):
+            return bus.call_sync(name, path, name, method, args, None, 0, 10000, None).unpack()
+
+        def state():
+            try:
+                return call("GetCurrentState")
+            except GLib.Error:
+                return None  # not on the bus yet
+
+        serial, monitors, _, _ = wait_for(state, 15, "mutter's display configuration")
+        layout, x = [], 0
+        for i, ((connector, *_), modes, _) in enumerate(sorted(monitors)):
+            mode = next(m for m in modes if m[6].get("is-current"))
+            scale = min(mode[5], key=lambda s: abs(s - 1.5)) if i == 1 else 1.0
+            layout.append((x, 0, scale, 0, i == 0, [(connector, mode[0], {})]))
+            x += round(mode[1] / scale)
+        call("ApplyMonitorsConfig", GLib.Variant("(uua(iiduba(ssa{sv}))a{sv})", (serial, 1, layout, {})))
+        self.other_outputs = [m[0] for m in layout[1:]]
+        bus.close_sync(None)
 
     def _start_pipewire(self):
         """PipeWire, then its session manager once PipeWire listens: a WirePlumber that comes
@@ -293,32 +378,44 @@ class WaylandSession(lh.NativeSession):
 
     def _start_clicktarget(self):
         self.click_log.touch()
-        args = [str(GTK_CLICKTARGET), str(self.click_log)] + (["--maximize"] if self.kind == "mutter" else [])
+        # gnome-shell's top bar would push a maximized window down: full screen there, on each monitor.
+        maximize = self.family == "mutter" and self.kind != "gnome48"
+        args = [str(GTK_CLICKTARGET), str(self.click_log)] + (["--maximize"] if maximize else [])
         self._clicktarget = subprocess.Popen(args, env=self.env, stdout=subprocess.DEVNULL,
                                              stderr=self._log("clicktarget"))
         self._record(self._clicktarget.pid, "gtk_clicktarget")
         wait_for(lambda: "# ready" in self.click_log.read_text(), 15, "the click target to show")
 
     def _start_input(self):
-        if self.kind == "kwin":
+        if self.family == "kwin":
             driver = KWinFakeInput(FAKE_INPUT, self.env, self._log("fake_input"), self._record)
-        elif self.kind == "sway":
+        elif self.family == "sway":
             layout = (1280 * 3, 1024)  # the three outputs side by side, in logical pixels
             driver = SwayInput((*self.run_as, str(self.pointer_tool)), layout, self.as_user, self.env,
                                self._log("virtual_pointer"), self._record)
         else:
             driver = MutterRemoteDesktop(self.env["DBUS_SESSION_BUS_ADDRESS"])
         self.input = WaylandInput(driver, self.pointer_file)
+        if self.kind == "gnome48":
+            self.input.key("Escape")  # the Overview, open since the shell started, hides the windows
+            # Keys held past GNOME's repeat delay (500 ms): its repeated Activated counts once.
+            self.input.held = 0.8
+
+    def _wait_pointer_seen(self):
+        driver = self.input.driver
         # mutter drops the first pointer event after a client maps, and a move to where the
         # pointer already is reports nothing: alternate between two points until one is seen.
         # Each move gets the poll's interval to reach the click target before it is checked.
         points = itertools.cycle([(640, 512), (641, 512)])
         last = None
+        tries = itertools.count(1)
 
         def seen():
             nonlocal last
             if last and self._pointer_is(last):
                 return True
+            if self.kind == "gnome48" and next(tries) % 10 == 0:
+                self.input.key("Escape")  # the Overview may have been still starting at the first
             last = next(points)
             driver.move(*last)
             return False
@@ -343,7 +440,7 @@ class WaylandSession(lh.NativeSession):
         pid = app.pid if app else self.clicktarget_pid
         if self.active_pid() == pid:
             return
-        if self.kind == "kwin":
+        if self.family == "kwin":
             script = self.dir / "focus.js"
             script.write_text("for (const w of workspace.clientList())\n"
                               f"  if (w.pid === {pid}) workspace.activeClient = w;\n")
@@ -355,7 +452,7 @@ class WaylandSession(lh.NativeSession):
             wait_for(lambda: self.active_pid() == pid, 5, f"the window of PID {pid} active")
             _gdbus(self.env, "--dest", "org.kde.KWin", "--object-path", "/Scripting",
                    "--method", "org.kde.kwin.Scripting.unloadScript", name)
-        elif self.kind == "sway":
+        elif self.family == "sway":
             self.as_user(["swaymsg", f"[pid={pid}] focus"])
             wait_for(lambda: self.active_pid() == pid, 5, f"the window of PID {pid} active")
         else:
@@ -386,7 +483,7 @@ class WaylandSession(lh.NativeSession):
     def settle_after_exit(self):
         """KDE drops an ended tapwing's global shortcuts a moment later, by their component
         name, which the next tapwing shares: wait for that first, or it drops the new ones."""
-        if self.kind != "kwin":
+        if self.family != "kwin":
             return
 
         def dropped():
@@ -398,12 +495,20 @@ class WaylandSession(lh.NativeSession):
         wait_for(dropped, 5, "KDE to drop the ended tapwing's shortcuts", interval=0.05)
 
     def start_tapwing(self, *args, permit=True, **kwargs):
-        """tapwing; on GNOME its "Remote desktop" dialog comes at every start, and is answered
-        (permit: allow, False: cancel, None: left open)."""
+        """tapwing; on GNOME its "Remote desktop" dialog comes at start, and is answered
+        (permit: allow, False: cancel, None: left open). GNOME 43 asks at every start, GNOME 48
+        only while tapwing has no restore token (and before it, once, for the shortcuts)."""
+        asks = self.asks()
         app = super().start_tapwing(*args, **kwargs)
-        if self.kind == "mutter" and kwargs.get("wait", True) and permit is not None:
+        if kwargs.get("wait", True) and permit is not None and asks:
             portal_dialog(allow=permit)
         return app
+
+    def asks(self):
+        """Whether the desktop shows its dialog when tapwing next asks for a session: GNOME 43
+        always, GNOME 48 only while tapwing has no restore token (it restores without asking)."""
+        token = Path(self.env["XDG_STATE_HOME"]) / "tapwing" / "restore-token"
+        return self.family == "mutter" and not (self.kind == "gnome48" and token.exists() and token.read_text().strip())
 
     def hold_hotkey(self, key, took_effect, app=None):
         """press_hotkey; where the desktop has no global shortcuts, the key goes the way a user
@@ -420,7 +525,7 @@ class WaylandSession(lh.NativeSession):
         for what in ("wireplumber", "pipewire"):
             _kill(self._procs.pop(what))
         self._start_pipewire()
-        if self.kind == "mutter":  # the test's own input went with its screen cast
+        if self.family == "mutter":  # the test's own input went with its screen cast
             self.input.driver.close()
             self.input.driver = MutterRemoteDesktop(self.env["DBUS_SESSION_BUS_ADDRESS"])
 
@@ -429,7 +534,7 @@ class WaylandSession(lh.NativeSession):
         restarted (it then ends its screen casts, and the portal says Closed; its backend's own
         Close does not reach the client). KDE: its portal backend's session closed, as its "stop
         sharing" does; only the remote-desktop ones (tokens tapwingN), not the shortcuts'."""
-        if self.kind == "mutter":
+        if self.family == "mutter":
             return self.restart_pipewire()
         handles = self.portal_sessions()
         if not handles:
@@ -458,27 +563,38 @@ def _check_running(proc, what):
 def portal_dialog(allow=True, interact=True, timeout=15):
     """Answers GNOME's "Remote desktop" portal dialog through AT-SPI: tick "Allow remote
     interaction" (interact) and press Share, or press Cancel. Returns once the dialog is gone.
-    Only a dialog on screen counts: an earlier one may linger in AT-SPI for a moment."""
+    Only a dialog on screen counts: an earlier one may linger in AT-SPI for a moment. GNOME 48
+    first shows "Add Keyboard Shortcuts" (added), and with several monitors keeps Share greyed
+    until one is chosen (all are)."""
     import pyatspi
     from atspi_window import descendants
 
-    def showing(window):
+    def showing(obj):
         try:
-            return window.getState().contains(pyatspi.STATE_SHOWING)
+            return obj.getState().contains(pyatspi.STATE_SHOWING)
         except Exception:  # gone meanwhile
             return False
 
-    def dialog_button():
+    def portal_objects():
         for app in pyatspi.Registry.getDesktop(0):
-            if app is None or "portal" not in (app.name or ""):
+            # GNOME 48 asks for the shortcuts from gnome-control-center-global-shortcuts-provider.
+            if app is None or not any(word in (app.name or "") for word in ("portal", "shortcuts")):
                 continue
             app.clearCache()
             windows = [w for w in app if w is not None and showing(w)]
-            if not windows:
-                continue
-            objs = [o for w in windows for o in descendants(w)]
+            if windows:
+                yield [o for w in windows for o in descendants(w)]
+
+    def press(obj):
+        obj.queryAction().doAction(0)
+
+    def dialog_button():
+        for objs in portal_objects():
             # GTK 4 names a button by its mnemonic and its label: "_Share Share".
             buttons = {o.name.split(" ")[-1]: o for o in objs if o.getRole() == pyatspi.ROLE_PUSH_BUTTON and o.name}
+            if "Add" in buttons and "Share" not in buttons:
+                press(buttons["Add"])
+                continue
             wanted = buttons.get("Share" if allow else "Cancel")
             if wanted:
                 return objs, wanted
@@ -487,12 +603,45 @@ def portal_dialog(allow=True, interact=True, timeout=15):
     try:
         objs, button = wait_for(dialog_button, timeout, "the portal's dialog")
     except WaitTimeout as failure:
-        raise AssertionError(f"{failure}; {lh.Session.current.said('tapwing', 'dbus', tail=1500)}") from None
-    if allow and interact:
-        tick = next(o for o in objs if o.getRole() in (pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_TOGGLE_BUTTON)
-                    and "remote interaction" in o.name.lower())
-        if not tick.getState().contains(pyatspi.STATE_CHECKED):
-            tick.queryAction().doAction(0)
-            wait_for(lambda: tick.getState().contains(pyatspi.STATE_CHECKED), 5, "the tick")
+        raise AssertionError(f"{failure}; {_dump_portal(portal_objects)}; "
+                             f"{lh.Session.current.said('tapwing', 'dbus', tail=1500)}") from None
+    if allow:
+        def on(obj):
+            return any(obj.getState().contains(state) for state in
+                       (pyatspi.STATE_CHECKED, pyatspi.STATE_PRESSED, pyatspi.STATE_SELECTED))
+
+        # GNOME 48 lists each monitor as a toggle button, greyed Share until one is on.
+        monitors = [o for o in objs if o.getRole() == pyatspi.ROLE_TOGGLE_BUTTON and _actionable(o)]
+        for monitor in monitors:
+            if not on(monitor):
+                press(monitor)
+        if interact:
+            # Named twice on GNOME 48: the row, without an action, and the check box in it.
+            tick = next(o for o in objs if o.getRole() in (pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_TOGGLE_BUTTON)
+                        and "remote interaction" in (o.name or "").lower() and _actionable(o))
+            if not on(tick):
+                press(tick)
+                wait_for(lambda: on(tick), 5, "the tick")
+        wait_for(lambda: button.getState().contains(pyatspi.STATE_SENSITIVE), 5, "Share to be enabled")
+    label = button.name
     button.queryAction().doAction(0)
-    wait_for(lambda: not showing(button), 10, "the portal's dialog to close")
+
+    def closed():  # a gone button's cached state may still say showing
+        return not showing(button) or not any(o.name == label for objs in portal_objects() for o in objs)
+
+    wait_for(closed, 10, "the portal's dialog to close", interval=0.2)
+
+
+def _actionable(obj):
+    try:
+        return obj.queryAction().nActions > 0
+    except NotImplementedError:
+        return False
+
+
+def _dump_portal(portal_objects):
+    """What the portal's windows showed, for a failure's message."""
+    try:
+        return "portal shows: " + ", ".join(f"{o.getRoleName()} {o.name!r}" for objs in portal_objects() for o in objs)
+    except Exception as error:
+        return f"portal unreadable: {error}"
