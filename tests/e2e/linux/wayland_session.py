@@ -159,16 +159,15 @@ class WaylandSession(lh.NativeSession):
             if self.kind == "gnome48":  # gnome-shell 48 started before PipeWire never answers a portal Start
                 self._start_pipewire()
             self._start_compositor()
-            if self.kind == "gnome48" and self.outputs > 1:
-                self._scale_second_monitor()
+            if self.kind == "gnome48":
+                self._close_overview()
+                if self.outputs > 1:
+                    self._scale_second_monitor()
             if self.family in ("kwin", "mutter") and "pipewire" not in self._procs:
                 self._start_pipewire()
             if self.family != "weston":  # no seat: nothing could click the target
-                if self.kind == "gnome48":
-                    self._start_input()  # to close the Overview before any window maps
                 self._start_clicktarget()
-                if self.kind != "gnome48":
-                    self._start_input()
+                self._start_input()
                 self._wait_pointer_seen()
         except BaseException:
             self.stop()
@@ -329,6 +328,22 @@ class WaylandSession(lh.NativeSession):
 
         wait_for(up, 30, f"{self.kind}'s Wayland socket")
 
+    def _close_overview(self):
+        """gnome-shell opens its Overview a moment after it starts, hiding every window: wait for
+        it, and close it."""
+        def overview(shown):
+            try:
+                said = _gdbus(self.env, "--dest", "org.gnome.Shell", "--object-path", "/org/gnome/Shell", "--method",
+                              "org.freedesktop.DBus.Properties.Get", "org.gnome.Shell", "OverviewActive")
+            except RuntimeError:
+                return False  # not on the bus yet
+            return said == f"(<{str(shown).lower()}>,)"
+
+        wait_for(lambda: overview(True), 20, "gnome-shell's Overview at start", interval=0.1)
+        _gdbus(self.env, "--dest", "org.gnome.Shell", "--object-path", "/org/gnome/Shell", "--method",
+               "org.freedesktop.DBus.Properties.Set", "org.gnome.Shell", "OverviewActive", "<false>")
+        wait_for(lambda: overview(False), 5, "the Overview to close", interval=0.1)
+
     def _scale_second_monitor(self):
         """The second monitor at GNOME's fractional scale 1.5 (its nearest, 1.497: the scales
         that give whole logical sizes), as the display settings set it."""
@@ -397,7 +412,6 @@ class WaylandSession(lh.NativeSession):
             driver = MutterRemoteDesktop(self.env["DBUS_SESSION_BUS_ADDRESS"])
         self.input = WaylandInput(driver, self.pointer_file)
         if self.kind == "gnome48":
-            self.input.key("Escape")  # the Overview, open since the shell started, hides the windows
             # Keys held past GNOME's repeat delay (500 ms): its repeated Activated counts once.
             self.input.held = 0.8
 
@@ -408,14 +422,11 @@ class WaylandSession(lh.NativeSession):
         # Each move gets the poll's interval to reach the click target before it is checked.
         points = itertools.cycle([(640, 512), (641, 512)])
         last = None
-        tries = itertools.count(1)
 
         def seen():
             nonlocal last
             if last and self._pointer_is(last):
                 return True
-            if self.kind == "gnome48" and next(tries) % 10 == 0:
-                self.input.key("Escape")  # the Overview may have been still starting at the first
             last = next(points)
             driver.move(*last)
             return False
