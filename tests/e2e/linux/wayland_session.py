@@ -579,6 +579,7 @@ def portal_dialog(allow=True, interact=True, timeout=15):
     until one is chosen (all are)."""
     import pyatspi
     from atspi_window import descendants
+    from gi.repository import GLib
 
     def showing(obj):
         try:
@@ -600,6 +601,12 @@ def portal_dialog(allow=True, interact=True, timeout=15):
         obj.queryAction().doAction(0)
 
     def dialog_button():
+        try:
+            return find_button()
+        except GLib.Error:  # an object gone under the look: the dialogs are changing
+            return None
+
+    def find_button():
         for objs in portal_objects():
             # GTK 4 names a button by its mnemonic and its label: "_Share Share".
             buttons = {o.name.split(" ")[-1]: o for o in objs if o.getRole() == pyatspi.ROLE_PUSH_BUTTON and o.name}
@@ -638,7 +645,10 @@ def portal_dialog(allow=True, interact=True, timeout=15):
     button.queryAction().doAction(0)
 
     def closed():  # a gone button's cached state may still say showing
-        return not showing(button) or not any(o.name == label for objs in portal_objects() for o in objs)
+        try:
+            return not showing(button) or not any(o.name == label for objs in portal_objects() for o in objs)
+        except GLib.Error:
+            return False
 
     wait_for(closed, 10, "the portal's dialog to close", interval=0.2)
 
