@@ -1,16 +1,17 @@
 #!/usr/bin/python3
 """The native Linux tapwing's click timing beside this machine's reference clickers, on X11,
-KWin, mutter and sway; prints one table.
+KWin, mutter and sway (and, in the Debian 13 root, GNOME 48 and sway 1.10); prints one table.
 
-Each session kind runs in a child process of its own (AT-SPI binds a process to one session
-bus), in a native e2e session: Xvfb, a headless KWin or mutter with PipeWire and the portals,
+Each row (ROWS: a session kind, tapwing's way in there and the reference clicker of the same
+way) runs in a child process of its own (AT-SPI binds a process to one session bus), in a
+native e2e session: Xvfb, a headless KWin, mutter or gnome-shell with PipeWire and the portals,
 or a headless sway (the wlroots virtual pointer), each with its own D-Bus, runtime and XDG
 dirs and a click target that stamps every button event with CLOCK_MONOTONIC in µs. In each:
-  1. idle CPU of tapwing over 10 s (and, on Wayland, of the compositor and PipeWire);
+  1. idle CPU of tapwing over 10 s (and, on Wayland, of the processes on the clicks' way);
   2. tapwing at "延时10MS", left click, 5 s rounds alternating with its reference (X11: the
-     timerfd XTest loop and xdotool; KWin, mutter: portal_clicks, a timerfd loop sending the
-     same portal calls; sway: wlr_clicks, a timerfd loop driving one virtual pointer the same
-     way), 3 rounds each; the median round of each is printed;
+     timerfd XTest loop and xdotool; portal Notify calls: portal_clicks; libei: ei_clicks;
+     sway: wlr_clicks; each a timerfd loop sending the same way), 3 rounds each; the median
+     round of each is printed, and on Wayland the CPU of the processes on the way;
   3. F6 -> last click, over 5 stops;
   4. start to window shown, median of 5 starts.
 A benchmark, not a test: it prints whether the aims are met and exits 0 whenever it ran
@@ -19,6 +20,7 @@ Run it with Debian's /usr/bin/python3 (pyatspi, gi). See bench/README.md.
 """
 
 import argparse
+import collections
 import json
 import os
 import select
@@ -46,9 +48,29 @@ PORTAL_CLICKS = lh.TOOLS_DIR / "portal_clicks"
 WLR_CLICKS = lh.TOOLS_DIR / "wlr_clicks"
 SEND_STAMPS = lh.TOOLS_DIR / "send_stamps.so"  # preloaded into tapwing: when each press goes out
 SWAY_LAYOUT = (3840, 1024)  # the sway session's three outputs side by side (1280 logical pixels wide each)
-KINDS = ("x11", "kwin", "mutter", "sway")
-# Each Wayland kind's reference clicker: the same way in as tapwing's there.
-REFERENCES = {"kwin": "portal_clicks", "mutter": "portal_clicks", "sway": "wlr_clicks"}
+EI_CLICKS = lh.TOOLS_DIR / "ei_clicks"
+# A row of the table: the session kind it runs in, the reference clicker of tapwing's way in
+# there (started beside it in the same session), the compositor's process, what tapwing's
+# environment adds, what stamps the moment F6 reaches tapwing (the portal's Activated signal,
+# or the ActivateAction call of `tapwing --hotkey` that a desktop binding runs), and whether
+# tapwing is ended for the reference's rounds (apart): gnome-shell 48 copies a frame into an
+# idle tapwing's cursor screen casts at every move of the reference, 90 % of a core at 10 ms.
+Row = collections.namedtuple("Row", "name kind reference compositor env stop_from apart",
+                             defaults=("", {}, "--hotkey's call", False))
+ROWS = {row.name: row for row in (
+    Row("x11", "x11", "timerfd"),
+    Row("kwin", "kwin", "portal_clicks", "kwin_wayland", stop_from="Activated"),
+    Row("mutter", "mutter", "portal_clicks", "mutter"),
+    Row("sway", "sway", "wlr_clicks", "sway"),
+    # The Debian 13 root's desktops (scripts/debian13.sh in-root).
+    Row("gnome48", "gnome48", "ei_clicks", "gnome-shell", stop_from="Activated", apart=True),
+    Row("gnome48-notify", "gnome48", "portal_clicks", "gnome-shell", {"TAPWING_NO_LIBEI": "1"}, "Activated", True),
+    Row("sway-current", "sway-current", "wlr_clicks", "sway"),
+)}
+DEFAULT_ROWS = ("x11", "kwin", "mutter", "sway")  # Debian 12's desktops
+REFERENCE_TOOLS = {"timerfd": TIMERFD_CLICKS, "portal_clicks": PORTAL_CLICKS, "ei_clicks": EI_CLICKS,
+                   "wlr_clicks": WLR_CLICKS}
+REFERENCE_ARGS = {"wlr_clicks": (*POINT, *SWAY_LAYOUT)}  # the others: the point
 
 AIM_RATE = 100.0       # clicks/s, to one decimal
 AIM_MEDIAN_MS = 0.1    # |median interval - 10 ms|
@@ -85,6 +107,23 @@ def median_round(rounds, key="p99"):
 def between(stamps, start, end):
     """The stamps in [start, end)."""
     return [s for s in stamps if start <= s < end]
+
+
+def median_shares(rounds):
+    """Each process's median CPU share over the rounds it was seen in."""
+    seen = {}
+    for shares in rounds:
+        for name, share in shares.items():
+            seen.setdefault(name, []).append(share)
+    return {name: statistics.median(values) for name, values in seen.items()}
+
+
+def chosen_rows(names):
+    """The rows a --sessions list names, by row or by session kind, in the table's order."""
+    unknown = set(names) - set(ROWS) - {row.kind for row in ROWS.values()}
+    if unknown:
+        raise ValueError(f"no row or session kind {', '.join(sorted(unknown))}")
+    return [row for row in ROWS.values() if row.name in names or row.kind in names]
 
 
 # ---- Measuring, in the child process of one session kind ---------------------------------
@@ -135,12 +174,15 @@ class BusWatch:
 class Bench:
     """What every kind measures; the subclasses press the keys and start the references."""
 
-    def __init__(self, session, args):
+    def __init__(self, session, args, row):
         self.s = session
         self.args = args
+        self.row = row
         self.app = None
+        self.ref = None
         self.rounds = {}   # row -> figures of each round, in run order
         self.results = {}  # everything else, JSON-ready
+        self.way = {}      # name -> PIDs whose CPU each round measures; none on X11
 
     def wait_quiet(self, quiet_s, timeout):
         lh.wait_stable(self.s.click_mark, quiet_s, timeout, "the clicks to stop", interval=0.02)
@@ -167,10 +209,30 @@ class Bench:
 
     def tapwing_round(self):
         mark = self.start_run()
+        cpu = soak.cpu_snapshot(self.way)
         time.sleep(self.args.seconds)
         end = self.s.click_mark()  # everything before the stop key
+        self.cpu_since(cpu, "tapwing")
         self.stop_run()
         return {"tapwing": period_figures(self.lefts(mark, end), PERIOD_MS)}
+
+    def on_the_way(self):
+        """name -> PIDs of every process on the clicks' way: tapwing, the reference, the
+        session's own (compositor, PipeWire, the click target) and whatever its bus started
+        (the portal and its backend); the bus daemon's children too."""
+        groups = {"tapwing": [self.app.pid]}
+        if self.ref:
+            groups[self.row.reference] = [self.ref.pid]
+        groups.update({name: [proc.pid] for name, proc in getattr(self.s, "_procs", {}).items()})
+        if getattr(self.s, "_clicktarget", None):
+            groups["click target"] = [self.s._clicktarget.pid]
+        for pid, name in soak.on_bus(self.s.env["DBUS_SESSION_BUS_ADDRESS"], self.s._bus.pid).items():
+            groups.setdefault(name, []).append(pid)
+        return groups
+
+    def cpu_since(self, snapshot, clicker):
+        if self.way:
+            self.results.setdefault("cpu", {}).setdefault(clicker, []).append(soak.cpu_shares(snapshot, self.way))
 
     def stop_latency(self):
         latencies, sent, missed = [], [], 0
@@ -210,12 +272,10 @@ class Bench:
         """One run of `seconds` at 10 ms: each 10 s window's clicks/s at the point and tapwing's
         resident memory as it goes, then the whole run's figures and the CPU of every process
         on the clicks' way, on stdout."""
-        watched = {"tapwing": self.app.pid}
-        watched.update({name: proc.pid for name, proc in getattr(self.s, "_procs", {}).items()})
-        watched.update({f"{name} {pid}": pid for pid, name in soak.on_bus(self.s.env["DBUS_SESSION_BUS_ADDRESS"], self.s._bus.pid).items()})
+        watched = self.on_the_way()
         tail, stamps = soak.LogTail(self.s.click_log), []
         self.start_run()
-        start, ticks0 = now_us(), {n: cpu_ticks(p) for n, p in watched.items()}
+        start, ticks0 = now_us(), soak.cpu_snapshot(watched)
         rates, memory = [], []
         print(f"soak on {self.s.kind if hasattr(self.s, 'kind') else 'x11'}: {seconds:g} s at {PERIOD_MS} ms, "
               f"build {lh.TAPWING}", flush=True)
@@ -226,9 +286,7 @@ class Bench:
             rates.append(soak.window_rates(stamps, start, k + 1)[k])
             memory.append(soak.resident_kb(self.app.pid))
             print(f"window {k + 1:4d}  {rates[-1]:6.1f} clicks/s  resident {memory[-1]} kB", flush=True)
-        wall = (now_us() - start) / 1e6
-        hz = os.sysconf("SC_CLK_TCK")
-        cpu = {n: 100 * (cpu_ticks(p) - ticks0[n]) / hz / wall for n, p in watched.items() if Path(f"/proc/{p}").exists()}
+        cpu = soak.cpu_shares(ticks0, watched)
         self.stop_run()
         figures = soak.summary(rates, 0.97 * AIM_RATE)
         in_run = [s for s in stamps if start <= s < start + len(rates) * soak.WINDOW_S * 1_000_000]
@@ -324,22 +382,27 @@ class X11Bench(Bench):
 
 
 class WaylandBench(Bench):
-    """tapwing through the portals (KWin, mutter) or the wlroots virtual pointer (sway),
-    against the reference clicker of that way in, in the same session. Its press sends come
-    from the send_stamps library preloaded into it, the reference's from its own stamps:
-    mutter's headless mode hands input to clients once per frame, so the target sees the
-    clicks in batches."""
+    """tapwing through the portal (its Notify calls, or libei where it offers ConnectToEIS) or
+    the wlroots virtual pointer (sway), against the reference clicker of that way in, in the
+    same session. Its press sends come from the send_stamps library preloaded into it, the
+    reference's from its own stamps: mutter's headless mode hands input to clients once per
+    frame, so the target sees the clicks in batches."""
 
-    def __init__(self, session, args):
-        super().__init__(session, args)
-        self.kind = session.kind
-        self.ref_name = REFERENCES[self.kind]
+    def __init__(self, session, args, row):
+        super().__init__(session, args, row)
+        self.kind = row.name
+        self.ref_name = row.reference
         self.stamps = session.dir / "sends-tapwing.log"
         self.watch = None
-        self.ref = None
 
     def setup(self):
-        # Only this tapwing: the reference and the later starts go without the library.
+        self.s.env.update(self.row.env)  # every tapwing of the row, also the timed starts
+        self.start_app()
+        self.watch = BusWatch(self.s.env["DBUS_SESSION_BUS_ADDRESS"])
+
+    def start_app(self):
+        """The tapwing that clicks: send_stamps preloaded, the point captured, left click chosen."""
+        # Only this tapwing: the reference and the timed starts go without the library.
         stamping = {"LD_PRELOAD": str(SEND_STAMPS), "TAPWING_SEND_STAMPS": str(self.stamps)}
         self.s.env.update(stamping)
         try:
@@ -349,7 +412,13 @@ class WaylandBench(Bench):
                 del self.s.env[name]
         self.s.capture(self.app, POINT)
         self.app.select("动作", "左键单击")
-        self.watch = BusWatch(self.s.env["DBUS_SESSION_BUS_ADDRESS"])
+        # Its start-up line says which way the clicks take: a row must not pass off one for the other.
+        said = (self.s.artifacts / "tapwing.log").read_text(errors="replace").splitlines()
+        ways = [line.split(": ", 2)[-1] for line in said if line.startswith("tapwing: Wayland 输入: ")]
+        if ways:
+            self.results.setdefault("way", ways[-1])
+        if self.way:
+            self.way["tapwing"] = [self.app.pid]
         log(f"tapwing pid {self.app.pid} on {self.kind}")
 
     def press_f6(self):
@@ -368,29 +437,26 @@ class WaylandBench(Bench):
         return self.watch.first("F6", sent), presses
 
     def idle_cpu(self):
+        """Of every process on the clicks' way, over the same window; the table shows tapwing's,
+        the compositor's and PipeWire's, the CPU rows all of them."""
         time.sleep(1.0)
-        hz = os.sysconf("SC_CLK_TCK")
         log(f"idle CPU over {self.args.idle:g} s")
-        compositor = {"kwin": "kwin_wayland"}.get(self.kind, self.kind)
-        pids = {"tapwing": self.app.pid, compositor: self.s._procs[compositor].pid}
-        if "pipewire" in self.s._procs:  # the portals' screen casts; sway runs none
-            pids["pipewire"] = self.s._procs["pipewire"].pid
-        before, t0 = {k: cpu_ticks(p) for k, p in pids.items()}, time.monotonic()
+        way = self.on_the_way()
+        before = soak.cpu_snapshot(way)
         time.sleep(self.args.idle)
-        after, wall = {k: cpu_ticks(p) for k, p in pids.items()}, time.monotonic() - t0
-        self.results["idle"] = {k: 100 * (after[k] - before[k]) / hz / wall for k in pids}
-        self.results["idle"]["resolution"] = 100 / hz / wall
+        self.results["idle"] = soak.cpu_shares(before, way)
+        self.results["idle"]["resolution"] = 100 / os.sysconf("SC_CLK_TCK") / self.args.idle
 
     def start_reference(self):
         from wayland_session import portal_dialog
 
         # Started as tapwing is: the same user, the same environment.
-        command = ([WLR_CLICKS, *POINT, *SWAY_LAYOUT] if self.kind == "sway" else [PORTAL_CLICKS, *POINT])
+        command = [REFERENCE_TOOLS[self.ref_name], *REFERENCE_ARGS.get(self.ref_name, POINT)]
         self.ref = subprocess.Popen([str(c) for c in command], env=self.s.env, stdin=subprocess.PIPE,
                                     stdout=subprocess.PIPE, stderr=self.s._log(self.ref_name), text=True,
                                     bufsize=1)
         self.s._record(self.ref.pid, self.ref_name)
-        if self.kind == "mutter":
+        if self.s.family == "mutter":  # GNOME asks for every new session without a restore token
             portal_dialog(allow=True)
         self.expect("ready", 20)
 
@@ -413,27 +479,38 @@ class WaylandBench(Bench):
         return int(stamps[-1]) if stamps else None
 
     def tapwing_round(self):
+        if self.app is None:
+            self.start_app()
         start = now_us()
         figures = super().tapwing_round()
         figures["tapwing sent"] = self.sends(self.stamps, start, self.last_sent)
         return figures
 
     def reference_round(self):
+        if self.row.apart and self.app:
+            self.app.kill()
+            self.app = None
+            time.sleep(0.5)  # the desktop ends its screen casts
         sends = self.s.dir / f"sends-{self.ref_name}-{now_us()}.log"
         mark = self.s.click_mark()
+        cpu = soak.cpu_snapshot(self.way)
         self.ref.stdin.write(f"run {self.count()} {PERIOD_MS} {sends}\n")
         self.expect("done", self.args.seconds * 3 + 10)
+        self.cpu_since(cpu, self.ref_name)
         self.wait_quiet(0.3, 5)
         return {self.ref_name: period_figures(self.lefts(mark), PERIOD_MS),
                 self.ref_name + " sent": self.sends(sends, 0, now_us())}
 
     def periods(self):
         self.start_reference()
+        self.way = self.on_the_way()
         try:
             self.alternate([("tapwing", self.tapwing_round), (self.ref_name, self.reference_round)])
         finally:
             self.ref.stdin.close()  # ends its portal session or its device
             lh._kill(self.ref)
+        if self.app is None:
+            self.start_app()
 
     def start_to_shown(self):
         """To the window showing in AT-SPI: Wayland tells no other client about windows. On
@@ -442,8 +519,10 @@ class WaylandBench(Bench):
         from wayland_session import portal_dialog
 
         self.app.kill()
-        times = []
+        times, asked = [], False
         for _ in range(self.args.starts):
+            asks = self.s.asks()  # GNOME 43 at every start, GNOME 48 while tapwing has no restore token
+            asked |= asks
             t0 = time.monotonic()
             app = self.s.start_tapwing(wait=False, log="starts")
 
@@ -457,10 +536,11 @@ class WaylandBench(Bench):
 
             lh.wait_for(shown, 20, "the window to show", interval=0.002)
             times.append(time.monotonic() - t0)
-            if self.kind == "mutter":
+            if asks:
                 portal_dialog(allow=False)
             app.kill()
         self.results["shown"] = times
+        self.results["shown asked"] = asked
 
     def measure(self):
         try:
@@ -470,16 +550,17 @@ class WaylandBench(Bench):
                 self.watch.close()
 
 
-def child(kind, args):
-    """Measures one session kind; writes what it has as JSON to args.results."""
+def child(row, args):
+    """Measures one row in a session of its own; writes what it has as JSON to args.results."""
     sys.setswitchinterval(0.0005)  # the bus watch's thread stamps as soon as it reads
     lh.harness.session.install_signal_cleanup()
+    kind = row.kind
     if kind == "x11":
         session = lh.NativeSession("bench")
     else:
         from wayland_session import WaylandSession
-        session = WaylandSession(f"bench-{kind}", kind)
-    bench = (X11Bench if kind == "x11" else WaylandBench)(session, args)
+        session = WaylandSession(f"bench-{row.name}", kind)
+    bench = (X11Bench if kind == "x11" else WaylandBench)(session, args, row)
     failed = None
     try:
         session.start()
@@ -540,7 +621,8 @@ def common_rows(results, prefix, source):
     return rows
 
 
-def idle_rows(results, prefix):
+def idle_rows(results, prefix, beside=None):
+    """tapwing's idle share against the aim, and beside it those of `beside` (all without)."""
     idle = results.get("idle")
     if not idle:
         return []
@@ -548,7 +630,7 @@ def idle_rows(results, prefix):
     rows = [other_row(f"{prefix}idle CPU tapwing", aim=f"{fmt(share)} % of a core (±{fmt(idle['resolution'])}), "
                       f"aim <= {AIM_IDLE_CPU:g} %", verdict=yes_no(share is not None and share <= AIM_IDLE_CPU))]
     for name, value in idle.items():
-        if name not in ("tapwing", "resolution"):
+        if name not in ("tapwing", "resolution") and (beside is None or name in beside):
             what = ("a bare 10 ms wake-up loop, same window" if name == "timerfd wake-ups"
                     else "the same window, serving the session")
             rows.append(other_row(f"{prefix}idle CPU {name}", aim=f"{fmt(value)} % of a core: {what}",
@@ -582,9 +664,39 @@ def table_rows(results):
     return rows
 
 
-def wayland_rows(kind, results):
-    """One Wayland kind's rows: at the target and as sent, tapwing beside its reference."""
-    rows, p, name = [], f"{kind}: ", REFERENCES[kind]
+def cpu_rows(results, prefix, row):
+    """The CPU of the processes on the clicks' way, each the median of the rounds of each
+    clicker, beside its idle share: tapwing and the reference, the compositor and the portal's
+    processes always, the others where they took 0.1 % or more."""
+    cpu, idle = results.get("cpu"), results.get("idle", {})
+    if not cpu:
+        return []
+    clickers = {c: median_shares(cpu[c]) for c in ("tapwing", row.reference) if c in cpu}
+    seen = {name for shares in clickers.values() for name, value in shares.items() if value >= 0.1}
+    first = ["tapwing", row.reference, row.compositor]
+    names = first + sorted(n for n in set().union(*clickers.values()) - set(first)
+                           if n.startswith("xdg-desktop-portal") or n in seen)
+    rows = []
+    for name in names:
+        parts = []
+        for clicker, shares in clickers.items():
+            if name in shares:
+                over = f" ({shares[name] - idle[name]:+.1f} over idle)" if name in idle else ""
+                parts.append(f"{fmt(shares[name], 1)}{over} while {clicker} clicks")
+        if name in idle:
+            parts.append(f"idle {fmt(idle[name], 1)}")
+        if parts:
+            rows.append(other_row(f"{prefix}CPU {name}", aim="% of a core: " + ", ".join(parts), verdict="(ref)"))
+    return rows
+
+
+def wayland_rows(name, results):
+    """One Wayland row's lines: at the target and as sent, tapwing beside its reference; the
+    stops, the idle and clicking CPU, the starts."""
+    row = ROWS[name]
+    rows, p, name = [], f"{row.name}: ", row.reference
+    if results.get("way"):
+        rows.append(other_row(f"{p}tapwing's way", aim=results["way"]))
     for where in ("", " sent"):
         tap, ref = results.get("tapwing" + where), results.get(name + where)
         label = " at target" if not where else " sent"
@@ -592,10 +704,10 @@ def wayland_rows(kind, results):
             rows.append(tapwing_row(f"{p}tapwing {PERIOD_MS} ms{label}", tap, ref, name))
         if ref:
             rows.append(period_row(f"{p}{name} {PERIOD_MS} ms{label}", ref, "(ref)"))
-    source = " (from Activated)" if kind == "kwin" else " (from --hotkey's call)"
-    rows += common_rows(results, p, source)
-    rows += idle_rows(results, p)
-    rows += shown_rows(results, p, "; in AT-SPI" + ("; dialog not yet answered" if kind == "mutter" else ""))
+    rows += common_rows(results, p, f" (from {row.stop_from})")
+    rows += idle_rows(results, p, beside=(row.compositor, "pipewire"))
+    rows += cpu_rows(results, p, row)
+    rows += shown_rows(results, p, "; in AT-SPI" + ("; dialog not yet answered" if results.get("shown asked") else ""))
     return rows
 
 
@@ -611,12 +723,12 @@ def table(parts, info):
     head = ("measure", "n", "median ms", "p95 |dev|", "p99 |dev|", "max |dev|", "clicks/s", "p99 of rounds (n)",
             "aim / value", "met")
     rows = []
-    for kind in KINDS:
-        if kind in parts:
-            part = reduced(parts[kind])
-            rows += table_rows(part) if kind == "x11" else wayland_rows(kind, part)
+    for name in ROWS:
+        if name in parts:
+            part = reduced(parts[name])
+            rows += table_rows(part) if name == "x11" else wayland_rows(name, part)
     out = [f"Tapwing native timing benchmark - {info['cpus']} CPUs, {info['kernel']}, "
-           f"sessions: {', '.join(k for k in KINDS if k in parts)}",
+           f"sessions: {', '.join(k for k in ROWS if k in parts)}",
            f"measured build: {lh.TAPWING}"]
     out += aligned(head, rows, left=(0, 7, 8))
     out.append("")
@@ -637,22 +749,25 @@ def main():
     timing_options(parser)
     parser.add_argument("--starts", type=int, default=5, help="starts timed to the window (default 5)")
     parser.add_argument("--rounds", type=int, default=3, help="alternating rounds of each clicker (default 3)")
-    parser.add_argument("--sessions", default=",".join(KINDS), help=f"which of {','.join(KINDS)} (default all)")
+    parser.add_argument("--sessions", default=",".join(DEFAULT_ROWS),
+                        help=f"rows or session kinds, of {','.join(ROWS)} (default {','.join(DEFAULT_ROWS)}; "
+                             "gnome48 and sway-current in the Debian 13 root)")
     parser.add_argument("--soak", type=float, default=0, metavar="SECONDS",
                         help="instead of the table: one run that long at 10 ms per session kind, "
                              "printing every 10 s window's clicks/s, the resident memory and the CPU on the way")
-    parser.add_argument("--child", choices=KINDS, help=argparse.SUPPRESS)
+    parser.add_argument("--child", choices=ROWS, help=argparse.SUPPRESS)
     parser.add_argument("--results", help=argparse.SUPPRESS)
     args, ignored = parser.parse_known_args()
     if args.child:
-        return child(args.child, args)
+        return child(ROWS[args.child], args)
     if ignored:
         log(f"ignoring the Wine part's options: {' '.join(ignored)}")
-    kinds = [k for k in args.sessions.split(",") if k]
-    if not set(kinds) <= set(KINDS):
-        parser.error(f"--sessions: of {','.join(KINDS)}")
-    needed = ([lh.TAPWING, TIMERFD_CLICKS] + ([PORTAL_CLICKS] if {"kwin", "mutter"} & set(kinds) else [])
-              + ([WLR_CLICKS] if "sway" in kinds else []) + ([SEND_STAMPS] if set(kinds) - {"x11"} else []))
+    try:
+        rows = chosen_rows([k for k in args.sessions.split(",") if k])
+    except ValueError as error:
+        parser.error(f"--sessions: {error}; of {','.join(ROWS)}")
+    needed = ([lh.TAPWING, TIMERFD_CLICKS] + sorted({REFERENCE_TOOLS[r.reference] for r in rows})
+              + ([SEND_STAMPS] if any(r.kind != "x11" for r in rows) else []))
     if not all(p.exists() for p in needed):
         log(f"{' or '.join(map(str, needed))} is not built ({lh.BUILD_HINT})")
         return 2
@@ -664,7 +779,7 @@ def main():
     forwarded = [f"--seconds={args.seconds:g}", f"--stops={args.stops}", f"--idle={args.idle:g}",
                  f"--starts={args.starts}", f"--rounds={args.rounds}", f"--soak={args.soak:g}"]
     with tempfile.TemporaryDirectory(prefix="tapwing-bench-") as tmp:
-        for kind in kinds:
+        for kind in (r.name for r in rows):
             log(f"--- {kind} ---")
             out = Path(tmp) / f"{kind}.json"
             proc = subprocess.Popen([sys.executable, __file__, "--child", kind, "--results", str(out), *forwarded])

@@ -3,7 +3,10 @@ CPU of every process on the clicks' way. bench_linux.py --soak drives it."""
 
 import os
 import statistics
+import time
 from pathlib import Path
+
+from bench import cpu_ticks
 
 WINDOW_S = 10
 
@@ -70,3 +73,29 @@ def on_bus(address, runner):
         if f"DBUS_STARTER_ADDRESS={address}".encode() in environ or parent == runner:
             found[int(entry)] = os.path.basename(command)
     return found
+
+
+def cpu_snapshot(groups):
+    """The moment and the CPU ticks of each group of processes (name -> PIDs), for cpu_shares."""
+    return time.monotonic(), {name: _ticks(pids) for name, pids in groups.items()}
+
+
+def cpu_shares(snapshot, groups):
+    """% of one core each group took since the snapshot. A group with a process that ended
+    meanwhile is left out: that process's ticks went with it."""
+    t0, before = snapshot
+    wall = time.monotonic() - t0
+    hz = os.sysconf("SC_CLK_TCK")
+    shares = {}
+    for name, pids in groups.items():
+        ticks = _ticks(pids)
+        if ticks is not None and before.get(name) is not None:
+            shares[name] = 100 * (ticks - before[name]) / hz / wall
+    return shares
+
+
+def _ticks(pids):
+    try:
+        return sum(cpu_ticks(pid) for pid in pids)
+    except OSError:
+        return None

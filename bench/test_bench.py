@@ -164,6 +164,13 @@ class RoundsTest(unittest.TestCase):
 
         self.assertEqual(bench_linux.between([1, 2, 3, 4], 2, 4), [2, 3])
 
+    def test_cpu_median_per_process_over_the_rounds_it_was_seen_in(self):
+        import bench_linux
+
+        rounds = [{"tapwing": 2.0, "gnome-shell": 12.0}, {"tapwing": 9.0, "gnome-shell": 10.0},
+                  {"tapwing": 3.0}]  # the compositor's figure lost in one round
+        self.assertEqual(bench_linux.median_shares(rounds), {"tapwing": 3.0, "gnome-shell": 11.0})
+
 
 if __name__ == "__main__":
     unittest.main()
