@@ -95,10 +95,12 @@ std::pair<int, int> ToDesktop(const StreamArea& area, double x, double y, std::p
   const Rect& r = area.logical;
   const bool negotiated = frame.first > 0 && frame.second > 0;
   const double width = negotiated ? frame.first : area.width, height = negotiated ? frame.second : area.height;
-  const double dx = width > 0 ? x * r.width / width : x;
-  const double dy = height > 0 ? y * r.height / height : y;
-  // The desktop pixel the point lies in; the small bias keeps 199.9999... from falling short.
-  return {ToInt(std::floor(r.x + dx + 1e-6)), ToInt(std::floor(r.y + dy + 1e-6))};
+  // The desktop pixel that holds the middle of the stream pixel: at a fractional scale the
+  // desktop rounds a logical point to a stream pixel that may begin just before that point
+  // (391 at 1.497 is stream pixel 585, which begins at 390.8).
+  const double dx = width > 0 ? (x + 0.5) * r.width / width : x + 0.5;
+  const double dy = height > 0 ? (y + 0.5) * r.height / height : y + 0.5;
+  return {ToInt(std::floor(r.x + dx)), ToInt(std::floor(r.y + dy))};
 }
 
 }  // namespace platform::wayland

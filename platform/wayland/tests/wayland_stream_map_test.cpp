@@ -1,6 +1,7 @@
 // Streams placed on the desktop as GNOME and KDE describe them, and points taken there and back.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 #include "platform/wayland/wayland_stream_map.h"
@@ -45,6 +46,17 @@ TEST(StreamMap, CursorPositionsGoByTheNegotiatedFrameSize) {
     ASSERT_EQ(areas.size(), 1u);
     EXPECT_EQ(ToDesktop(areas[0], 600 * scale, 400 * scale, {1280 * scale, 1024 * scale}), std::make_pair(600, 400));
     EXPECT_DOUBLE_EQ(ToStream(areas, 600, 400)->x, 600);  // KDE's moves stay logical
+  }
+}
+
+// GNOME 48, a 1280x1024 monitor at 1.497 (855x684 logical): a logical point's stream pixel is
+// the rounded product, and every one comes back whole.
+TEST(StreamMap, AFractionalScaleGivesBackTheLogicalPixel) {
+  const auto areas = MapStreams({{8, std::pair{1280, 0}, std::pair{1280, 1024}}}, {{{1280, 0, 855, 684}, 2}});
+  ASSERT_EQ(areas.size(), 1u);
+  for (int logical = 0; logical < 684; ++logical) {
+    const int pixel = static_cast<int>(std::lround(logical * 1024 / 684.0));
+    ASSERT_EQ(ToDesktop(areas[0], pixel, pixel), std::make_pair(1280 + logical, logical)) << pixel;
   }
 }
 
