@@ -277,7 +277,7 @@ class Bench:
         self.start_run()
         start, ticks0 = now_us(), soak.cpu_snapshot(watched)
         rates, memory = [], []
-        print(f"soak on {self.s.kind if hasattr(self.s, 'kind') else 'x11'}: {seconds:g} s at {PERIOD_MS} ms, "
+        print(f"soak on {self.row.name}: {seconds:g} s at {PERIOD_MS} ms, "
               f"build {lh.TAPWING}", flush=True)
         for k in range(int(seconds // soak.WINDOW_S)):
             time.sleep(max(0.0, (start + (k + 1) * soak.WINDOW_S * 1_000_000 - now_us()) / 1e6 + 0.3))
