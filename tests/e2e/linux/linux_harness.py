@@ -68,11 +68,10 @@ def _comm(pid):
         return None
 
 
-SESSION_KINDS = ("x11", "kwin", "mutter", "sway", "weston", "gnome48", "sway-current")
+SESSION_KINDS = ("x11", "kwin", "mutter", "sway", "weston", "gnome48", "sway-current", "kwin6")
 # The Debian 13 lane's kinds (scripts/debian13.sh): current versions of the same desktops. Each
 # runs as its family; the session branches on the kind by name only where the versions differ.
-# (A KWin 6 kind joins here as "kwin6": "kwin".)
-FAMILIES = {"gnome48": "mutter", "sway-current": "sway"}
+FAMILIES = {"gnome48": "mutter", "sway-current": "sway", "kwin6": "kwin"}
 
 
 def session_family():
@@ -110,6 +109,7 @@ class NativeSession(Session):
 
     kind = family = "x11"
     global_hotkeys = True  # XInput2 hears the keys whatever has the focus
+    reads_pointer = True  # F7 reads the pointer wherever it is
     run_as = ()  # a command prefix for the session's own user, where that is not root (sway)
     bus_args = ()
     program = TAPWING  # tapwing as the session's own user runs it
@@ -243,6 +243,15 @@ class NativeSession(Session):
         """`tapwing ARGS` in the session, as its user; returns the finished process."""
         return subprocess.run([*self.run_as, str(self.program), *args], env=self.env, capture_output=True, text=True,
                               timeout=20)
+
+    def enter_point(self, app, point):
+        """Puts the point into app's fields: by F7 where tapwing reads the pointer, else typed."""
+        if self.reads_pointer:
+            return self.capture(app, point)
+        for name, value in zip(("X坐标", "Y坐标"), map(str, point)):
+            app.focus_field(name)  # which empties it
+            self.input.type(value)
+            wait_for(lambda: app.text(name) == value, 5, f"{value} typed into {name}")
 
     def capture(self, app, point, attempts=5):
         """Puts the point into app's fields the user's way: pointer there, F7. Each try comes

@@ -33,6 +33,8 @@ DESKTOP_ENTRY = Path(__file__).resolve().parents[3] / "app/linux/org.tapwing.Tap
 
 KWIN_ENV = dict(XDG_CURRENT_DESKTOP="KDE", KDE_FULL_SESSION="true", KDE_SESSION_VERSION="5",
                 KWIN_COMPOSE="Q", KWIN_WAYLAND_NO_PERMISSION_CHECKS="1")  # the last opens fake input
+# KWin 6: Qt's accessibility on, for its portal's dialog; Plasma 6's settings and portal.
+KWIN6_ENV = dict(KWIN_ENV, KDE_SESSION_VERSION="6", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
 KDE_BACKEND = "org.freedesktop.impl.portal.desktop.kde"
 MUTTER_ENV = dict(XDG_CURRENT_DESKTOP="GNOME", GSETTINGS_BACKEND="keyfile")
 # GIO's own volume monitor: gvfs's would ask for udisks, which no test session has.
@@ -114,6 +116,8 @@ class WaylandSession(lh.NativeSession):
 
     # mutter 43 has no GlobalShortcuts, GNOME 48 has; sway binds the keys to `tapwing --hotkey`.
     global_hotkeys = property(lambda self: self.family in ("kwin", "sway") or self.kind == "gnome48")
+    # KWin 6 headless casts no screens (no OpenGL): F7 knows only where tapwing moved the pointer.
+    reads_pointer = property(lambda self: self.kind != "kwin6")
 
     def __init__(self, name, kind, outputs=1, scale=1):
         super().__init__(name)
@@ -131,6 +135,8 @@ class WaylandSession(lh.NativeSession):
         self.input = None
         # Where each output beside the first starts (x), where the tests click on those too.
         self.other_outputs = [1280, 2560] if family == "sway" else []
+        if kind == "kwin6":
+            self.other_outputs = [x for x, _, _ in self._kwin6_outputs()[1:]]
         self._procs = {}  # compositor, pipewire, wireplumber: what stop() ends, in reverse
 
     def start(self):
@@ -219,7 +225,7 @@ class WaylandSession(lh.NativeSession):
         for path in dirs.values():
             path.mkdir(mode=0o700)
         configs = {"kwin": KWIN_CONFIG, "mutter": MUTTER_CONFIG, "sway": {"sway/config": self._sway_config()},
-                   "gnome48": GNOME48_CONFIG}
+                   "gnome48": GNOME48_CONFIG, "kwin6": dict(KWIN_CONFIG, **self._kwin6_config())}
         for name, text in configs.get(self.kind, configs.get(self.family, {})).items():
             (dirs["XDG_CONFIG_HOME"] / name).parent.mkdir(parents=True, exist_ok=True)
             (dirs["XDG_CONFIG_HOME"] / name).write_text(text)
@@ -227,11 +233,12 @@ class WaylandSession(lh.NativeSession):
                if k not in ("DISPLAY", "WAYLAND_DISPLAY", "NO_AT_BRIDGE", "GTK_A11Y", "QT_QPA_PLATFORM",
                             "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY")}
         env.update({k: str(v) for k, v in dirs.items()})
-        envs = {"kwin": KWIN_ENV, "mutter": MUTTER_ENV, "sway": SWAY_ENV, "weston": WESTON_ENV, "gnome48": GNOME48_ENV}
+        envs = {"kwin": KWIN_ENV, "mutter": MUTTER_ENV, "sway": SWAY_ENV, "weston": WESTON_ENV, "gnome48": GNOME48_ENV,
+                "kwin6": KWIN6_ENV}
         env.update(envs.get(self.kind, envs[self.family]))
         env.update(XDG_SESSION_TYPE="wayland", WAYLAND_DISPLAY=self.socket, GDK_BACKEND="wayland",
                    LANG="C.UTF-8", LC_ALL="C.UTF-8")
-        if self.kind == "gnome48":
+        if self.kind in ("gnome48", "kwin6"):
             self._add_desktop_entry(dirs["XDG_DATA_HOME"], env)
         if self.family == "sway":
             env.update(HOME=str(self.home), WLR_HEADLESS_OUTPUTS="3")
@@ -257,6 +264,27 @@ class WaylandSession(lh.NativeSession):
                 f"output HEADLESS-2 resolution {1280 * second}x{1024 * second} position 1280 0 scale {second}\n"
                 "output HEADLESS-3 resolution 1920x1536 position 2560 0 scale 1.5\n"
                 + keys)
+
+    def _kwin6_outputs(self):
+        """(x, width, height) of each output in logical pixels: the first at scale 1.5, the others
+        at 2, side by side, all with the same mode (KWin's virtual outputs share one size)."""
+        w, h = config.SCREEN
+        return [(0, w, h)] + [(w + (i - 1) * w * 3 // 4, w * 3 // 4, h * 3 // 4) for i in range(1, self.outputs)]
+
+    def _kwin6_config(self):
+        """KWin 6.3 keeps the outputs' scales in kwinoutputconfig.json, written before it starts:
+        its --scale does not stick."""
+        import json
+
+        w, h = config.SCREEN
+        mode = {"width": w * 3 // 2, "height": h * 3 // 2, "refreshRate": 60000}
+        outputs = self._kwin6_outputs()
+        data = [{"connectorName": f"Virtual-{i}", "mode": mode, "scale": 1.5 if i == 0 else 2.0}
+                for i in range(len(outputs))]
+        setup = {"lidClosed": False, "outputs": [{"enabled": True, "outputIndex": i, "priority": i,
+                                                 "position": {"x": x, "y": 0}} for i, (x, _, _) in enumerate(outputs)]}
+        return {"kwinoutputconfig.json": json.dumps([{"name": "outputs", "data": data},
+                                                     {"name": "setups", "data": [setup]}])}
 
     def as_user(self, args, timeout=10):
         """Runs a command in the session as its user; raises if it fails."""
@@ -298,8 +326,11 @@ class WaylandSession(lh.NativeSession):
             shutil.copyfile("/usr/bin/kwin_wayland", program)
             program.chmod(0o755)
             env = {k: v for k, v in self.env.items() if k not in ("WAYLAND_DISPLAY", "GDK_BACKEND")}
+            scale = self.scale
+            if self.kind == "kwin6":  # the mode's pixels; the scales come from its config file
+                w, h, scale = w * 3 // 2, h * 3 // 2, 1
             self._spawn("kwin_wayland", [str(program), "--virtual", "--width", str(w), "--height", str(h),
-                                         "--output-count", str(self.outputs), "--scale", str(self.scale),
+                                         "--output-count", str(self.outputs), "--scale", str(scale),
                                          "--no-lockscreen", "--socket", self.socket], env)
         elif self.family == "mutter":
             monitors = [arg for _ in range(self.outputs) for arg in ("--virtual-monitor", f"{w}x{h}")]
@@ -411,6 +442,8 @@ class WaylandSession(lh.NativeSession):
         else:
             driver = MutterRemoteDesktop(self.env["DBUS_SESSION_BUS_ADDRESS"])
         self.input = WaylandInput(driver, self.pointer_file)
+        if self.kind == "kwin6":
+            self.input.outputs = self._kwin6_outputs()
         if self.kind == "gnome48":
             # Keys held past GNOME's repeat delay (500 ms): its repeated Activated counts once.
             self.input.held = 0.8
@@ -453,8 +486,9 @@ class WaylandSession(lh.NativeSession):
             return
         if self.family == "kwin":
             script = self.dir / "focus.js"
-            script.write_text("for (const w of workspace.clientList())\n"
-                              f"  if (w.pid === {pid}) workspace.activeClient = w;\n")
+            windows, active = ("windowList", "activeWindow") if self.kind == "kwin6" else ("clientList", "activeClient")
+            script.write_text(f"for (const w of workspace.{windows}())\n"
+                              f"  if (w.pid === {pid}) workspace.{active} = w;\n")
             name = f"focus{time.monotonic_ns()}"
             _gdbus(self.env, "--dest", "org.kde.KWin", "--object-path", "/Scripting",
                    "--method", "org.kde.kwin.Scripting.loadScript", script, name)
@@ -493,13 +527,16 @@ class WaylandSession(lh.NativeSession):
 
     def settle_after_exit(self):
         """KDE drops an ended tapwing's global shortcuts a moment later, by their component
-        name, which the next tapwing shares: wait for that first, or it drops the new ones."""
+        name, which the next tapwing shares: wait for that first, or it drops the new ones.
+        Plasma 6 names the component after the application id tapwing registers, 5.27 after the
+        session's token."""
         if self.family != "kwin":
             return
+        component = "/component/org_tapwing_Tapwing" if self.kind == "kwin6" else "/component/tapwing"
 
         def dropped():
             try:
-                return _gdbus(self.env, "--dest", "org.kde.kglobalaccel", "--object-path", "/component/tapwing",
+                return _gdbus(self.env, "--dest", "org.kde.kglobalaccel", "--object-path", component,
                               "--method", "org.kde.kglobalaccel.Component.isActive") == "(false,)"
             except RuntimeError:
                 return True  # never registered
@@ -510,10 +547,37 @@ class WaylandSession(lh.NativeSession):
         (permit: allow, False: cancel, None: left open). GNOME 43 asks at every start, GNOME 48
         only while tapwing has no restore token (and before it, once, for the shortcuts)."""
         asks = self.asks()
+        log = self.artifacts / f"{kwargs.get('log', 'tapwing')}.log"
+        since = log.stat().st_size if log.exists() else 0
         app = super().start_tapwing(*args, **kwargs)
-        if kwargs.get("wait", True) and permit is not None and asks:
-            portal_dialog(allow=permit)
+        if kwargs.get("wait", True) and permit is not None:
+            if self.kind == "kwin6":
+                self.answer_kde_dialogs(log, since, allow=permit)
+            elif asks:
+                portal_dialog(allow=permit)
         return app
+
+    def answer_kde_dialogs(self, log, since, allow=True, dialogs=None, timeout=60):
+        """KWin 6's "Remote control requested" dialogs, answered (the first cancelled if not
+        allow) until tapwing's log after byte offset since says its session is ready, or where
+        tapwing asks again (it says so only once, at start) until `dialogs` are answered. KWin 6
+        without OpenGL refuses a session with screen casts after its dialog, and tapwing asks
+        again without them: a second dialog. A restore token spares the one without."""
+        answered = 0
+
+        def ready():
+            nonlocal answered
+            if dialogs is None and READY in log.read_bytes()[since:].decode(errors="replace"):
+                return True
+            if dialogs is not None and answered >= dialogs:
+                return True
+            if portal_dialog_shown():
+                portal_dialog(allow=allow)
+                answered += 1
+                return not allow
+            return False
+
+        wait_for(ready, timeout, "tapwing's remote desktop session granted", interval=0.2)
 
     def asks(self):
         """Whether the desktop shows its dialog when tapwing next asks for a session: GNOME 43
@@ -571,31 +635,54 @@ def _check_running(proc, what):
         raise AssertionError(f"{what} exited with code {proc.returncode}; see its log")
 
 
+# tapwing's start-up line once its portal session is ready.
+READY = "tapwing: Wayland 输入: 远程桌面门户 (RemoteDesktop), 点击经"
+
+
+def _showing(obj):
+    import pyatspi
+
+    try:
+        return obj.getState().contains(pyatspi.STATE_SHOWING)
+    except Exception:  # gone meanwhile
+        return False
+
+
+def _portal_objects():
+    """The objects of each portal window on screen, one list per application."""
+    import pyatspi
+    from atspi_window import descendants
+
+    for app in pyatspi.Registry.getDesktop(0):
+        # GNOME 48 asks for the shortcuts from gnome-control-center-global-shortcuts-provider.
+        if app is None or not any(word in (app.name or "") for word in ("portal", "shortcuts")):
+            continue
+        app.clearCache()
+        windows = [w for w in app if w is not None and _showing(w)]
+        if windows:
+            yield [o for w in windows for o in descendants(w)]
+
+
+def portal_dialog_shown():
+    from gi.repository import GLib
+
+    try:
+        return any(True for _ in _portal_objects())
+    except GLib.Error:  # an object gone under the look: the dialogs are changing
+        return False
+
+
 def portal_dialog(allow=True, interact=True, timeout=15):
-    """Answers GNOME's "Remote desktop" portal dialog through AT-SPI: tick "Allow remote
-    interaction" (interact) and press Share, or press Cancel. Returns once the dialog is gone.
+    """Answers GNOME's "Remote desktop" portal dialog (or KDE's "Remote control requested")
+    through AT-SPI: tick "Allow remote interaction" (interact; KDE has none) and press Share, or
+    press Cancel. Returns once the dialog is gone.
     Only a dialog on screen counts: an earlier one may linger in AT-SPI for a moment. GNOME 48
     first shows "Add Keyboard Shortcuts" (added), and with several monitors keeps Share greyed
     until one is chosen (all are)."""
     import pyatspi
-    from atspi_window import descendants
     from gi.repository import GLib
 
-    def showing(obj):
-        try:
-            return obj.getState().contains(pyatspi.STATE_SHOWING)
-        except Exception:  # gone meanwhile
-            return False
-
-    def portal_objects():
-        for app in pyatspi.Registry.getDesktop(0):
-            # GNOME 48 asks for the shortcuts from gnome-control-center-global-shortcuts-provider.
-            if app is None or not any(word in (app.name or "") for word in ("portal", "shortcuts")):
-                continue
-            app.clearCache()
-            windows = [w for w in app if w is not None and showing(w)]
-            if windows:
-                yield [o for w in windows for o in descendants(w)]
+    showing, portal_objects = _showing, _portal_objects
 
     def press(obj):
         obj.queryAction().doAction(0)
@@ -633,10 +720,11 @@ def portal_dialog(allow=True, interact=True, timeout=15):
         for monitor in monitors:
             if not on(monitor):
                 press(monitor)
-        if interact:
-            # Named twice on GNOME 48: the row, without an action, and the check box in it.
-            tick = next(o for o in objs if o.getRole() in (pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_TOGGLE_BUTTON)
-                        and "remote interaction" in (o.name or "").lower() and _actionable(o))
+        # Named twice on GNOME 48: the row, without an action, and the check box in it. KDE's
+        # dialog has none: its Share grants the input.
+        tick = next((o for o in objs if o.getRole() in (pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_TOGGLE_BUTTON)
+                     and "remote interaction" in (o.name or "").lower() and _actionable(o)), None)
+        if interact and tick is not None:
             if not on(tick):
                 press(tick)
                 wait_for(lambda: on(tick), 5, "the tick")
