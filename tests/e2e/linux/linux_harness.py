@@ -98,7 +98,8 @@ def open_session(name, **options):
         if value:
             options.setdefault(option, int(value))
     # Its own artifacts folder: each kind's logs stay for a look after the whole suite.
-    return WaylandSession(f"{name}-{kind}", kind, **options).start()
+    way = "-notify" if os.environ.get("TAPWING_NO_LIBEI") else ""
+    return WaylandSession(f"{name}-{kind}{way}", kind, **options).start()
 
 
 class NativeSession(Session):

@@ -3,6 +3,7 @@
 numbers, every action at its point, F6, and junk typed into a field during a run. What the
 run does is read from the click target's log."""
 
+import os
 import time
 import unittest
 
@@ -110,6 +111,23 @@ class HotkeyTest(unittest.TestCase):
         mark = session.click_mark()
         session.assert_no_clicks(mark, 1.0)
         self.assertEqual(session.input.pointer(), AWAY)
+
+
+class WayTest(unittest.TestCase):
+    def test_the_start_up_line_says_how_the_clicks_go(self):
+        if session.family not in ("kwin", "mutter"):
+            self.skipTest(f"{session.kind}: no portal")
+        from wayland_session import READY
+
+        # libei where the portal is version 2 and the build has it (the Debian 13 lane's).
+        libei = session.kind in ("gnome48", "kwin6") and not os.environ.get("TAPWING_NO_LIBEI")
+        way = ("点击经 libei (ConnectToEIS)" if libei else "点击经门户的 Notify 调用") + (
+            ", 不带屏幕共享" if session.kind == "kwin6" else ", F7 读屏幕共享里的指针")
+        log = session.artifacts / "tapwing.log"
+        ready = wait_for(lambda: [l for l in log.read_text().splitlines() if l.startswith(READY)], 10,
+                         "the start-up line of a granted session")
+        self.assertEqual(len(ready), 1, ready)
+        self.assertIn(way, ready[0])
 
 
 class ActionTest(unittest.TestCase):
