@@ -562,7 +562,8 @@ class WaylandSession(lh.NativeSession):
         allow) until tapwing's log after byte offset since says its session is ready, or where
         tapwing asks again (it says so only once, at start) until `dialogs` are answered. KWin 6
         without OpenGL refuses a session with screen casts after its dialog, and tapwing asks
-        again without them: a second dialog. A restore token spares the one without."""
+        again without them: a second dialog, at every start (the refused session takes the
+        restore token along). Asked again later by the same tapwing, it is restored silently."""
         answered = 0
 
         def ready():
