@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian 13 lane: the Linux program built against Debian 13's libraries and its e2e tests
-# (CTest label debian13) on Debian 13's desktops, GNOME 48 and sway 1.10, inside a Debian 13 root
-# made once with debootstrap from the mirror apt uses here and cached.
+# (CTest label debian13) on Debian 13's desktops, GNOME 48, KWin 6.3 and sway 1.10, inside a
+# Debian 13 root made once with debootstrap from the mirror apt uses here and cached.
 #   bash scripts/debian13.sh        # as root; exit 0 passed, 1 failed, 77 skipped (with the reason)
 #   bash scripts/debian13.sh root   # only makes (or completes) the root, e.g. early in test.sh
 #   bash scripts/debian13.sh in-root CMD...  # a command in the root, in the checkout
@@ -27,7 +27,7 @@ common=(
 )
 gnome48=(gnome-shell mutter xdg-desktop-portal xdg-desktop-portal-gnome gnome-settings-daemon-common)
 sway_current=(sway wtype)
-# Plasma 6, for a KWin 6 kind once it is known what a headless one needs.
+# Plasma 6: KWin 6.3 headless, KDE's portal and its dialogs (the kwin6 kind).
 kwin6=(kwin-wayland kwin-common plasma-integration plasma-workspace xdg-desktop-portal-kde)
 optional=(libeis-dev)  # taken where the mirror has it
 packages=("${build[@]}" "${common[@]}" "${gnome48[@]}" "${sway_current[@]}" "${kwin6[@]}")
