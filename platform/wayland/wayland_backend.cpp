@@ -53,7 +53,7 @@ WaylandBackend::WaylandBackend()
       route_(wlr_ != nullptr, RouteEffects()) {
   if (wlr_) {
     if (PointerOverlay::Supported())
-      overlay_ = std::make_unique<PointerOverlay>([this] { hotkeys_.Tap(Hotkey::F7); });
+      overlay_ = std::make_unique<PointerOverlay>([this] { hotkeys_.Tap(Hotkey::F7); }, [this] { wlr_->Nudge(); });
     wlrWay_ = std::make_unique<WlrWay>(*wlr_, overlay_.get());
   }
   hotkeys_.Hold();  // until the route knows how to reach the desktop

@@ -6,7 +6,8 @@
 
 namespace platform::wayland {
 
-PointerOverlay::PointerOverlay(std::function<void()> found) : found_(std::move(found)) {}
+PointerOverlay::PointerOverlay(std::function<void()> found, std::function<void()> painted)
+    : found_(std::move(found)), painted_(std::move(painted)) {}
 
 PointerOverlay::~PointerOverlay() { Hide(); }
 
@@ -36,6 +37,9 @@ void PointerOverlay::Look() {
     g_signal_connect(window, "draw", G_CALLBACK(&PointerOverlay::OnDraw), nullptr);
     g_signal_connect(window, "enter-notify-event", G_CALLBACK(&PointerOverlay::OnEnter), this);
     gtk_widget_show(GTK_WIDGET(window));
+    // Realized now: GDK's own after-paint handler, which commits the frame, runs before ours.
+    g_signal_connect(gdk_window_get_frame_clock(gtk_widget_get_window(GTK_WIDGET(window))), "after-paint",
+                     G_CALLBACK(&PointerOverlay::OnPainted), this);
     windows_.push_back(GTK_WIDGET(window));
   }
   if (!windows_.empty()) timeout_ = g_timeout_add(1000, &PointerOverlay::OnTimeout, this);
@@ -56,6 +60,15 @@ gboolean PointerOverlay::OnEnter(GtkWidget* window, GdkEventCrossing* event, gpo
   self->Hide();
   if (self->found_) self->found_();
   return TRUE;
+}
+
+// sway 1.10 looks for the surface under a still pointer when a surface maps, but before that
+// surface's buffer is in its scene: the last overlay to map never gets the enter, so the pointer
+// over it goes unseen until something moves it. Once a frame is committed (GDK commits in its
+// own after-paint handler, which runs before this one), a motion of nothing makes it look again.
+void PointerOverlay::OnPainted(GdkFrameClock*, gpointer data) {
+  auto* self = static_cast<PointerOverlay*>(data);
+  if (self->painted_) self->painted_();
 }
 
 gboolean PointerOverlay::OnDraw(GtkWidget*, cairo_t* cr, gpointer) {

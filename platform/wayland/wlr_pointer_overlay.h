@@ -3,7 +3,8 @@
 // So Look() maps an invisible layer-shell surface over each output (gtk-layer-shell; overlay
 // layer, no keyboard interactivity, so the focus stays where it is); the first enter gives the
 // point (the output's logical origin plus the surface-local position) and the surfaces go
-// again, all within a frame or two and without a click.
+// again, all within a frame or two and without a click. After each frame a motion of nothing
+// (`painted`) makes the compositor look again which surface is under a still pointer.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -18,7 +19,8 @@ namespace platform::wayland {
 class PointerOverlay {
  public:
   // Called from the loop once a Look() has found the pointer; Take() then has the answer.
-  explicit PointerOverlay(std::function<void()> found);
+  // `painted`, where given, is called once each frame of a surface is with the compositor.
+  explicit PointerOverlay(std::function<void()> found, std::function<void()> painted = nullptr);
   ~PointerOverlay();
   PointerOverlay(const PointerOverlay&) = delete;
   PointerOverlay& operator=(const PointerOverlay&) = delete;
@@ -33,10 +35,11 @@ class PointerOverlay {
  private:
   static gboolean OnEnter(GtkWidget* window, GdkEventCrossing* event, gpointer self);
   static gboolean OnDraw(GtkWidget* window, cairo_t* cr, gpointer);
+  static void OnPainted(GdkFrameClock* clock, gpointer self);
   static gboolean OnTimeout(gpointer self);
   void Hide();
 
-  std::function<void()> found_;
+  std::function<void()> found_, painted_;
   std::vector<GtkWidget*> windows_;
   guint timeout_ = 0;
   std::optional<std::pair<int, int>> answer_;

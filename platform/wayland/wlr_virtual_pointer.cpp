@@ -97,6 +97,11 @@ void VirtualPointer::Move(int x, int y) {
   Frame();
 }
 
+void VirtualPointer::Nudge() {
+  zwlr_virtual_pointer_v1_motion(device_, Now(), wl_fixed_from_int(0), wl_fixed_from_int(0));
+  Frame();
+}
+
 void VirtualPointer::Click(int button, int times) {
   for (int i = 0; i < times; ++i) {
     zwlr_virtual_pointer_v1_button(device_, Now(), static_cast<std::uint32_t>(button), WL_POINTER_BUTTON_STATE_PRESSED);

@@ -30,6 +30,8 @@ class VirtualPointer {
   void Move(int x, int y);            // desktop logical coordinates
   void Click(int button, int times);  // evdev button code (BTN_LEFT...)
   void Scroll(int steps);             // wheel steps; positive: down
+  // A motion of nothing: the compositor looks again which surface is under the pointer.
+  void Nudge();
 
  private:
   VirtualPointer(wl_display* display, zwlr_virtual_pointer_manager_v1* manager);
