@@ -308,7 +308,9 @@ void RemoteDesktop::Move(double x, double y) {
     throw DeviceUnavailable(kUnreachable, "远程桌面",
                             "这个点所在的屏幕, KDE Plasma 5.27 的桌面门户移不到: 它把指针都移到最后一个屏幕上");
   PauseCursorStreams();
-  notify_->Move(areas_[target->stream].node, target->x, target->y);
+  const StreamPoint at = InFramePixels(areas_[target->stream], *target, cursor_ ? cursor_->FrameSize(target->stream)
+                                                                                : std::pair{0, 0});
+  notify_->Move(areas_[target->stream].node, at.x, at.y);
   if (!cursor_ || resume_ != 0) pointer_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
 }
 

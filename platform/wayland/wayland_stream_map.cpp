@@ -68,6 +68,7 @@ std::vector<StreamArea> MapStreams(const std::vector<StreamInfo>& streams, const
     const bool logicalMoves = !stream.position;
     area.moveWidth = logicalMoves ? area.logical.width : area.width;
     area.moveHeight = logicalMoves ? area.logical.height : area.height;
+    area.streamMoves = !logicalMoves;
     if (Usable(area)) areas.push_back(area);
   }
   return areas;
@@ -89,6 +90,11 @@ std::optional<StreamPoint> ToStream(const std::vector<StreamArea>& areas, double
     best = StreamPoint{i, (cx - left) * areas[i].moveWidth / r.width, (cy - top) * areas[i].moveHeight / r.height};
   }
   return best;
+}
+
+StreamPoint InFramePixels(const StreamArea& area, StreamPoint point, std::pair<int, int> frame) {
+  if (!area.streamMoves || frame.first <= 0 || frame.second <= 0) return point;
+  return {point.stream, point.x * frame.first / area.moveWidth, point.y * frame.second / area.moveHeight};
 }
 
 std::pair<int, int> ToDesktop(const StreamArea& area, double x, double y, std::pair<int, int> frame) {

@@ -33,6 +33,7 @@ struct StreamArea {
   Rect logical;               // where the stream lies on the desktop
   int width, height;          // the stream's own pixels
   int moveWidth, moveHeight;  // the space moves on the stream are given in
+  bool streamMoves = false;   // that space is the stream's own pixels (GNOME)
 };
 
 // One area per stream, in the streams' order; a stream with no size to place points on is left out.
@@ -46,6 +47,10 @@ struct StreamPoint {
 // The stream whose area holds the desktop point, and the point in the space moves on it take.
 // A point beside every area goes to the nearest one, at its edge. Nothing without any area.
 std::optional<StreamPoint> ToStream(const std::vector<StreamArea>& areas, double x, double y);
+
+// A point ToStream gave, in the stream's negotiated frame pixels where its moves go in stream
+// pixels: GNOME 48 gives a stream's logical size, and takes moves in its frame's pixels.
+StreamPoint InFramePixels(const StreamArea& area, StreamPoint point, std::pair<int, int> frame);
 
 // A point of a stream (in its pixels) back on the desktop: the desktop pixel it lies in, clamped
 // to int's range. `frame` is the stream's negotiated frame size where known: the cursor

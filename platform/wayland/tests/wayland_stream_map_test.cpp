@@ -60,6 +60,16 @@ TEST(StreamMap, AFractionalScaleGivesBackTheLogicalPixel) {
   }
 }
 
+// GNOME 48 gives a monitor's stream at 1.497 its logical size and takes moves in frame pixels.
+TEST(StreamMap, GnomeMovesGoInTheNegotiatedFramePixels) {
+  const auto areas = MapStreams({{8, std::pair{1280, 0}, std::pair{855, 684}}}, {{{1280, 0, 855, 684}, 2}});
+  ASSERT_EQ(areas.size(), 1u);
+  const auto point = InFramePixels(areas[0], *ToStream(areas, 1280 + 517, 391), {1280, 1024});
+  EXPECT_NEAR(point.x, 517 * 1280 / 855.0, 1e-9);
+  EXPECT_NEAR(point.y, 391 * 1024 / 684.0, 1e-9);
+  EXPECT_DOUBLE_EQ(InFramePixels(areas[0], {0, 10, 20}, {0, 0}).x, 10);  // not negotiated yet
+}
+
 TEST(StreamMap, APointBesideEveryAreaGoesToTheNearestEdge) {
   const auto areas = MapStreams({{5, std::pair{0, 0}, std::pair{1280, 1024}}}, {{{0, 0, 1280, 1024}, 1}});
   const auto point = ToStream(areas, -50, 5000);
