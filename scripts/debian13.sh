@@ -44,6 +44,12 @@ mirror=$({ grep -hE '^\s*deb\s' /etc/apt/sources.list /etc/apt/sources.list.d/*.
            grep -hE '^\s*URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '{$1 = ""; print}' | tr ' ' '\n'
          } | grep -v security | grep -E '^https?://.*/debian/?$' | head -n 1 || true)
 reachable() { [ -n "$mirror" ] && curl -sfI --max-time 20 "${mirror%/}/dists/trixie/InRelease" >/dev/null; }
+for tool in curl debootstrap; do  # a minimal Debian 12 has neither
+  command -v "$tool" >/dev/null && continue
+  say "installing $tool"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$tool" >/dev/null \
+    || skip "no $tool, and apt-get could not install it"
+done
 
 # Runs a command inside the root with /proc, /dev and /sys and the checkout at its own path, in
 # a mount namespace of its own: the mounts end with it, and a run's /tmp and /run are its own.
@@ -71,11 +77,6 @@ flock 9  # one run makes the root, the others wait for it
 if [ ! -e "$root/.ready" ] && [ ! -e "$root/.made" ]; then
   [ -n "$mirror" ] || skip "no Debian mirror in apt's sources"
   reachable || skip "$mirror cannot be reached"
-  if ! command -v debootstrap >/dev/null; then
-    say "installing debootstrap"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap >/dev/null \
-      || skip "no debootstrap, and apt-get could not install it"
-  fi
   say "making a Debian 13 root in $root from $mirror (once)"
   rm -rf "$root"
   mkdir -p "$root"
