@@ -162,7 +162,11 @@ class SecondOutputTest(unittest.TestCase):
             with self.subTest(point=point):
                 session.enter_point(app, point)
                 mark = session.click_mark()
-                session.hold_hotkey("F5", lambda: len(session.clicks(mark)) >= 6, app)
+                try:
+                    session.hold_hotkey("F5", lambda: len(session.clicks(mark)) >= 6, app)
+                except AssertionError as failure:  # where did the run go?
+                    raise AssertionError(f"{failure}; clicks {session.clicks(mark)[:6]}, pointer "
+                                         f"{session.input.pointer()}, message boxes {app.dialogs()}") from None
                 stop_run()
                 self.assertEqual({(x, y) for _, _, x, y in session.clicks(mark)}, {point})
 
