@@ -367,6 +367,9 @@ void RemoteDesktop::End() {
 }
 
 void RemoteDesktop::Fail(std::int64_t code, const std::string& reason) {
+  // A refusal that was not about screen casts (a portal backend that crashed refuses too): a
+  // session without them that never started gives them back to the next question.
+  if (!castScreens_ && state_ != State::Ready) castScreens_ = true;
   End();
   if (lost_) lost_(code, reason);
 }

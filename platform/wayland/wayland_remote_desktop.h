@@ -82,7 +82,7 @@ class RemoteDesktop : public PointerWay {
   std::string session_;
   std::uint64_t request_ = 0;  // the step waiting for the portal's answer
   guint closed_ = 0;
-  bool castScreens_ = true;  // until the desktop refuses a session for its screen casts
+  bool castScreens_ = true;  // until a session without screen casts starts where one with them was refused
   std::vector<StreamArea> areas_;
   bool lastOnly_ = false;  // only the last stream's area can be reached (KDE Plasma 5.27)
   std::unique_ptr<CursorStreams> cursor_;
