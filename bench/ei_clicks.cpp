@@ -23,19 +23,14 @@
 #include <string>
 #include <vector>
 
+#include "portal_session.h"
 #include "round_commands.h"
 #include "timer_grid.h"
 
 namespace {
 
-constexpr const char* kPortal = "org.freedesktop.portal.Desktop";
-constexpr const char* kPath = "/org/freedesktop/portal/desktop";
-constexpr const char* kRemoteDesktop = "org.freedesktop.portal.RemoteDesktop";
 constexpr std::uint32_t kLeft = 0x110;
 
-GDBusConnection* g_bus = nullptr;
-std::string g_sender;  // our unique name as request paths spell it
-std::string g_session;
 
 struct Libei {
   ei* context = nullptr;
@@ -44,55 +39,6 @@ struct Libei {
   std::uint32_t sequence = 0;
 } g_ei;
 
-[[noreturn]] void Die(const std::string& what) {
-  std::cout << "error " << what << std::endl;
-  std::exit(3);
-}
-
-long long Micros() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return now.tv_sec * 1000000LL + now.tv_nsec / 1000;
-}
-
-GVariant* Call(const char* interface, const char* method, GVariant* args) {
-  GError* error = nullptr;
-  GVariant* reply = g_dbus_connection_call_sync(g_bus, kPortal, kPath, interface, method, args, nullptr,
-                                                G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
-  if (reply == nullptr) Die(std::string(method) + ": " + error->message);
-  return reply;
-}
-
-// A portal request: the Response is subscribed before the call, at the path the token predicts.
-GVariant* Request(const char* method, const std::string& token, GVariant* args) {
-  const std::string path = "/org/freedesktop/portal/desktop/request/" + g_sender + "/" + token;
-  struct Answer {
-    bool done = false;
-    guint32 code = 2;
-    GVariant* results = nullptr;
-  } answer;
-  const guint id = g_dbus_connection_signal_subscribe(
-      g_bus, kPortal, "org.freedesktop.portal.Request", "Response", path.c_str(), nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-      [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* p, gpointer data) {
-        auto* a = static_cast<Answer*>(data);
-        g_variant_get(p, "(u@a{sv})", &a->code, &a->results);
-        a->done = true;
-      },
-      &answer, nullptr);
-  g_variant_unref(Call(kRemoteDesktop, method, args));
-  while (!answer.done) g_main_context_iteration(nullptr, TRUE);
-  g_dbus_connection_signal_unsubscribe(g_bus, id);
-  if (answer.code != 0) Die(std::string(method) + " answered " + std::to_string(answer.code));
-  return answer.results;
-}
-
-GVariant* Options(const std::string& token, std::initializer_list<std::pair<const char*, GVariant*>> more) {
-  GVariantBuilder b;
-  g_variant_builder_init(&b, G_VARIANT_TYPE_VARDICT);
-  g_variant_builder_add(&b, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
-  for (const auto& [name, value] : more) g_variant_builder_add(&b, "{sv}", name, value);
-  return g_variant_builder_end(&b);
-}
 
 std::uint32_t PortalVersion() {
   GVariant* reply = g_dbus_connection_call_sync(g_bus, kPortal, kPath, "org.freedesktop.DBus.Properties", "Get",
@@ -111,16 +57,16 @@ std::uint32_t PortalVersion() {
 int OpenSession() {
   const std::uint32_t version = PortalVersion();
   if (version < 2) Die("RemoteDesktop portal version " + std::to_string(version) + " has no ConnectToEIS");
-  GVariant* r = Request("CreateSession", "eic1",
+  GVariant* r = Request(kRemoteDesktop, "CreateSession", "eic1",
                         g_variant_new("(@a{sv})", Options("eic1", {{"session_handle_token", g_variant_new_string("eic")}})));
   const gchar* handle = nullptr;
   if (!g_variant_lookup(r, "session_handle", "&s", &handle)) Die("no session handle");
   g_session = handle;
   g_variant_unref(r);
   const char* s = g_session.c_str();
-  g_variant_unref(Request("SelectDevices", "eic2",
+  g_variant_unref(Request(kRemoteDesktop, "SelectDevices", "eic2",
                           g_variant_new("(o@a{sv})", s, Options("eic2", {{"types", g_variant_new_uint32(2)}}))));
-  g_variant_unref(Request("Start", "eic3", g_variant_new("(os@a{sv})", s, "", Options("eic3", {}))));
+  g_variant_unref(Request(kRemoteDesktop, "Start", "eic3", g_variant_new("(os@a{sv})", s, "", Options("eic3", {}))));
 
   GUnixFDList* fds = nullptr;
   GError* error = nullptr;
@@ -241,12 +187,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: ei_clicks X Y  (then \"run COUNT PERIOD_MS SENDS_FILE\" lines on stdin)\n");
     return 2;
   }
-  GError* error = nullptr;
-  g_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-  if (g_bus == nullptr) Die(error->message);
-  g_sender = g_dbus_connection_get_unique_name(g_bus) + 1;
-  for (char& c : g_sender)
-    if (c == '.') c = '_';
+  ConnectBus();
   const double x = std::atof(argv[1]), y = std::atof(argv[2]);
   Connect(OpenSession(), x, y);
   std::cout << "ready" << std::endl;
