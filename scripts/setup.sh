@@ -4,6 +4,7 @@
 #   setup.sh           everything: building, running and testing (scripts/test.sh)
 #   setup.sh run       building and running the native Linux program (scripts/run.sh)
 #   setup.sh windows   building and running the Windows program under Wine (run.sh --windows)
+#   setup.sh lane      making the Debian 13 lane's root (scripts/debian13.sh)
 set -euo pipefail
 
 # Building the native program (its unit tests are part of the build) and running it, on the
@@ -21,6 +22,8 @@ windows=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine32:i386 wine64 fonts-wine fonts-wqy-microhei locales xvfb x11-utils
 )
+# The Debian 13 lane's root is made with these; the rest comes from the mirror into the root.
+lane=(curl debootstrap)
 # Everything else the tests, the package and the screenshots use.
 testing=(
   python3-pyatspi dpkg-dev lintian appstream
@@ -40,8 +43,9 @@ testing=(
 case "${1:-all}" in
   run) packages=("${native[@]}") ;;
   windows) packages=("${windows[@]}") ;;
-  all) packages=("${native[@]}" "${windows[@]}" "${testing[@]}") ;;
-  *) echo "setup: unknown set $1 (run, windows or nothing for all)" >&2; exit 2 ;;
+  lane) packages=("${lane[@]}") ;;
+  all) packages=("${native[@]}" "${windows[@]}" "${lane[@]}" "${testing[@]}") ;;
+  *) echo "setup: unknown set $1 (run, windows, lane or nothing for all)" >&2; exit 2 ;;
 esac
 
 missing() {
