@@ -68,7 +68,7 @@ in_root() {
 }
 apt_in_root() {
   cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
-  in_root env DEBIAN_FRONTEND=noninteractive apt-get "$@" >>"$root.log" 2>&1
+  in_root env DEBIAN_FRONTEND=noninteractive apt-get -o Acquire::Retries=3 "$@" >>"$root.log" 2>&1
 }
 
 mkdir -p "$(dirname "$root")"

@@ -68,7 +68,12 @@ fi
 todo=$(missing)
 if [ -n "$todo" ]; then
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
+  # A mirror caught mid-sync fails one index now and then: ask again, and go on with the lists
+  # that came if it keeps failing (the install then says what it cannot find).
+  for try in 1 2 3; do
+    apt-get update -q && break
+    [ "$try" -lt 3 ] && { echo "setup: apt-get update failed, trying again in 15 s" >&2; sleep 15; }
+  done
   # shellcheck disable=SC2086
-  apt-get install -y -q --no-install-recommends $todo
+  apt-get install -y -q --no-install-recommends -o Acquire::Retries=3 $todo
 fi
