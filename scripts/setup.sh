@@ -60,6 +60,14 @@ if [ "$(id -u)" -ne 0 ] && [ -n "$(missing)" ]; then
   exit 1
 fi
 
+# wine32 only where the kernel runs 32-bit programs: elsewhere it could never start, and its
+# i386 package lists are one more thing a mirror can get wrong.
+no32=$(bash "$(dirname "$0")/wine-arch.sh" kernel32)
+if [ -n "$no32" ] && [[ " ${packages[*]} " == *" wine32:i386 "* ]]; then
+  echo "setup: not installing wine32:i386: $no32"
+  for i in "${!packages[@]}"; do [ "${packages[$i]}" != wine32:i386 ] || unset "packages[$i]"; done
+fi
+
 if [[ " ${packages[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
   rm -f /var/lib/apt/lists/lock.updated
@@ -74,6 +82,14 @@ if [ -n "$todo" ]; then
     apt-get update -q && break
     [ "$try" -lt 3 ] && { echo "setup: apt-get update failed, trying again in 15 s" >&2; sleep 15; }
   done
+  install() { apt-get install -y -q --no-install-recommends -o Acquire::Retries=3 "$@"; }
   # shellcheck disable=SC2086
-  apt-get install -y -q --no-install-recommends -o Acquire::Retries=3 $todo
+  if ! install $todo; then
+    # An i386 list the mirror got wrong leaves wine32 uninstallable: the rest still goes in,
+    # and wine-arch.sh then says the 32-bit build cannot run here and why.
+    [[ " $(echo $todo) " == *:i386* ]] || exit 1
+    echo "setup: installing without the i386 packages, which apt could not resolve" >&2
+    # shellcheck disable=SC2046
+    install $(printf '%s\n' $todo | grep -v ':i386$')
+  fi
 fi

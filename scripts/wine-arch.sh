@@ -8,6 +8,7 @@
 #                           when win32 is out, the reason goes to stderr
 #   wine-arch.sh why        the reason win32 is out (empty when it is not)
 #   wine-arch.sh env ARCH   WINELOADER, WINESERVER and WINEARCH for ARCH, as NAME=VALUE lines
+#   wine-arch.sh kernel32   why this kernel runs no i386 program at all (empty when it does)
 #
 # It decides by starting each Wine loader, not from package lists. Exit code 1 (with the
 # reason and the fix on stderr) when no Wine loader starts at all.
@@ -32,9 +33,24 @@ failure() {
   esac
 }
 
+# Why this kernel cannot run i386 programs, or nothing: it starts a 93-byte i386 program that
+# only exits, so it needs no 32-bit package (setup.sh asks before it installs wine32:i386).
+kernel32() {
+  local probe out
+  probe=$(mktemp)
+  printf '\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80' >"$probe"
+  chmod 700 "$probe"
+  out=$("$probe" 2>&1) || case "$out" in
+    *"Exec format error"*) echo "this kernel cannot run 32-bit programs (ia32 emulation is off)" ;;
+  esac  # anything else (a noexec /tmp, say) proves nothing: Wine's own loader decides then
+  rm -f "$probe"
+}
+
 why32() {
   if [ "${TAPWING_NO_32BIT:-}" = 1 ]; then
     echo "32-bit Wine is switched off for this run (TAPWING_NO_32BIT=1)"
+  elif [ ! -x "$loader32" ] && [ -n "$(kernel32)" ]; then
+    kernel32
   else
     failure "$loader32" wine32:i386
   fi
@@ -46,7 +62,7 @@ builds() {
   no64=$(failure "$loader64" wine64)
   if [ -n "$no32" ] && [ -n "$no64" ]; then
     die "Wine cannot start here: 32-bit: $no32; 64-bit: $no64.
-  Fix: run 'bash scripts/setup.sh' as root (it installs wine, wine32:i386 and wine64)."
+  Fix: run 'bash scripts/setup.sh' as root (it installs wine and wine64, and wine32:i386 where the kernel runs 32-bit programs)."
   fi
   local runnable=()
   [ -n "$no32" ] || runnable+=(win32)
@@ -66,6 +82,7 @@ server() {
 case "${1:-}" in
   "") builds ;;
   why) why32 ;;
+  kernel32) kernel32 ;;
   env)
     [ $# -eq 2 ] || die "usage: $0 env win32|win64"
     case "$2" in
@@ -76,5 +93,5 @@ case "${1:-}" in
     echo "WINESERVER=$(server)"
     echo "WINEARCH=$2"
     ;;
-  *) die "usage: $0 [why | env win32|win64]" ;;
+  *) die "usage: $0 [why | kernel32 | env win32|win64]" ;;
 esac
