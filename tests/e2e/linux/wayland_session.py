@@ -498,8 +498,14 @@ class WaylandSession(lh.NativeSession):
             _gdbus(self.env, "--dest", "org.kde.KWin", "--object-path", "/Scripting",
                    "--method", "org.kde.kwin.Scripting.unloadScript", name)
         elif self.family == "sway":
-            self.as_user(["swaymsg", f"[pid={pid}] focus"])
-            wait_for(lambda: self.active_pid() == pid, 5, f"the window of PID {pid} active")
+            # A window AT-SPI already shows may not be in sway's tree yet: no match, exit code 2.
+            def focused():
+                try:
+                    self.as_user(["swaymsg", f"[pid={pid}] focus"])
+                except RuntimeError:
+                    return False
+                return self.active_pid() == pid
+            wait_for(focused, 5, f"the window of PID {pid} active", interval=0.1)
         else:
             # Plain mutter has no window API; its own Alt+Tab activates the next window.
             def switched():
