@@ -53,7 +53,12 @@ def clicks_or_captures(app, point):
     session.hold_hotkey("F5", lambda: len(session.clicks(mark)) >= 4, app)
     session.hold_hotkey("F6", lambda: True, app)
     session.wait_clicks_quiet(0.3, 5)
-    assert {(x, y) for _, _, x, y in session.clicks(mark)} == {point}, session.clicks(mark)
+    events = session.clicks(mark)
+    if events and events[0][1] == "lup":
+        # The release of a press from before the mark: KWin 6 ended the old session between a
+        # press and its release, and lets the release through with the next session's input.
+        events = events[1:]
+    assert {(x, y) for _, _, x, y in events} == {point}, events
 
 
 class PortalTest(unittest.TestCase):
