@@ -36,6 +36,7 @@ KWIN_ENV = dict(XDG_CURRENT_DESKTOP="KDE", KDE_FULL_SESSION="true", KDE_SESSION_
 # KWin 6: Qt's accessibility on, for its portal's dialog; Plasma 6's settings and portal.
 KWIN6_ENV = dict(KWIN_ENV, KDE_SESSION_VERSION="6", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
 KDE_BACKEND = "org.freedesktop.impl.portal.desktop.kde"
+GNOME_BACKEND = "org.freedesktop.impl.portal.desktop.gnome"
 MUTTER_ENV = dict(XDG_CURRENT_DESKTOP="GNOME", GSETTINGS_BACKEND="keyfile")
 # GIO's own volume monitor: gvfs's would ask for udisks, which no test session has.
 GNOME48_ENV = dict(MUTTER_ENV, GIO_USE_VOLUME_MONITOR="unix")
@@ -610,6 +611,19 @@ class WaylandSession(lh.NativeSession):
         if self.family == "mutter":  # the test's own input went with its screen cast
             self.input.driver.close()
             self.input.driver = MutterRemoteDesktop(self.env["DBUS_SESSION_BUS_ADDRESS"])
+            self._wait_gnome_backend()
+
+    def _wait_gnome_backend(self):
+        """GNOME 43's portal backend sometimes dies with PipeWire. Started again by the next call
+        to it, it answers that call before it offers RemoteDesktop, and the portal fails it (seen
+        in about one run in four): start it here, and wait until it offers RemoteDesktop."""
+        def offered():
+            done = subprocess.run(["gdbus", "introspect", "--session", "--dest", GNOME_BACKEND, "--object-path",
+                                   "/org/freedesktop/portal/desktop"], env=self.env, capture_output=True, text=True,
+                                  timeout=10)
+            return "org.freedesktop.impl.portal.RemoteDesktop" in done.stdout
+        time.sleep(0.5)  # a backend that dies does so within a few ms of PipeWire
+        wait_for(offered, 10, "GNOME's portal backend to offer RemoteDesktop", interval=0.2)
 
     def end_portal_session(self):
         """Ends tapwing's RemoteDesktop session from the desktop's side. mutter: PipeWire
