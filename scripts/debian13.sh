@@ -44,12 +44,8 @@ mirror=$({ grep -hE '^\s*deb\s' /etc/apt/sources.list /etc/apt/sources.list.d/*.
            grep -hE '^\s*URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '{$1 = ""; print}' | tr ' ' '\n'
          } | grep -v security | grep -E '^https?://.*/debian/?$' | head -n 1 || true)
 reachable() { [ -n "$mirror" ] && curl -sfI --max-time 20 "${mirror%/}/dists/trixie/InRelease" >/dev/null; }
-for tool in curl debootstrap; do  # a minimal Debian 12 has neither (test.sh's setup installs both)
-  command -v "$tool" >/dev/null && continue
-  say "installing $tool"
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$tool" >/dev/null \
-    || skip "no $tool, and apt-get could not install it"
-done
+# A minimal Debian 12 has neither curl nor debootstrap: setup.sh's lane set installs them.
+bash scripts/setup.sh lane >/dev/null || skip "no curl or debootstrap, and scripts/setup.sh lane could not install them"
 
 # Runs a command inside the root with /proc, /dev and /sys and the checkout at its own path, in
 # a mount namespace of its own: the mounts end with it, and a run's /tmp and /run are its own.

@@ -47,10 +47,11 @@ kernel32() {
 }
 
 why32() {
+  local kernel
   if [ "${TAPWING_NO_32BIT:-}" = 1 ]; then
     echo "32-bit Wine is switched off for this run (TAPWING_NO_32BIT=1)"
-  elif [ ! -x "$loader32" ] && [ -n "$(kernel32)" ]; then
-    kernel32
+  elif [ ! -x "$loader32" ] && kernel=$(kernel32) && [ -n "$kernel" ]; then
+    echo "$kernel"
   else
     failure "$loader32" wine32:i386
   fi

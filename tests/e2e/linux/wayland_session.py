@@ -99,6 +99,12 @@ GNOME48_CONFIG = {name: text + "\n[org/gnome/desktop/interface]\nenable-animatio
                   for name, text in MUTTER_CONFIG.items()}
 
 
+def _introspect(env, dest, path, *options):
+    """What `gdbus introspect` says of dest's object at path (empty if it cannot)."""
+    return subprocess.run(["gdbus", "introspect", "--session", "--dest", dest, "--object-path", path, *options],
+                          env=env, capture_output=True, text=True, timeout=10).stdout
+
+
 def _gdbus(env, *args, timeout=10):
     done = subprocess.run(["gdbus", "call", "--session", *map(str, args)], env=env, capture_output=True,
                           text=True, timeout=timeout)
@@ -618,10 +624,8 @@ class WaylandSession(lh.NativeSession):
         to it, it answers that call before it offers RemoteDesktop, and the portal fails it (seen
         in about one run in four): start it here, and wait until it offers RemoteDesktop."""
         def offered():
-            done = subprocess.run(["gdbus", "introspect", "--session", "--dest", GNOME_BACKEND, "--object-path",
-                                   "/org/freedesktop/portal/desktop"], env=self.env, capture_output=True, text=True,
-                                  timeout=10)
-            return "org.freedesktop.impl.portal.RemoteDesktop" in done.stdout
+            return "org.freedesktop.impl.portal.RemoteDesktop" in _introspect(self.env, GNOME_BACKEND,
+                                                                              "/org/freedesktop/portal/desktop")
         time.sleep(0.5)  # a backend that dies does so within a few ms of PipeWire
         wait_for(offered, 10, "GNOME's portal backend to offer RemoteDesktop", interval=0.2)
 
@@ -641,9 +645,8 @@ class WaylandSession(lh.NativeSession):
 
     def portal_sessions(self):
         """tapwing's remote desktop sessions as KDE's portal backend holds them."""
-        tree = subprocess.run(["gdbus", "introspect", "--session", "--dest", KDE_BACKEND, "--object-path",
-                               "/org/freedesktop/portal/desktop/session", "--recurse", "--only-properties"],
-                              env=self.env, capture_output=True, text=True, timeout=10).stdout
+        tree = _introspect(self.env, KDE_BACKEND, "/org/freedesktop/portal/desktop/session", "--recurse",
+                           "--only-properties")
         return re.findall(r"node (/org/freedesktop/portal/desktop/session/\S+/tapwing\d+) ", tree)
 
     def screenshot(self, name, crop=None):
