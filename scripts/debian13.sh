@@ -117,13 +117,8 @@ in_root sh -c 'cmake -S . -B build/debian13 -G Ninja -DCMAKE_BUILD_TYPE=Release 
                || { tail -n 30 build/debian13/configure.log; exit 2; }
                cmake --build build/debian13' || status=$?
 if [ "$status" -ne 0 ]; then say "FAIL: the build failed"; exit 1; fi
-# A test that fails is run once more (each second try is named at the end). GNOME 48's kinds
-# meet its faults (tests/e2e/README.md) often enough to fail both tries now and then: they run
-# only with TAPWING_DEBIAN13_ALL=1.
-left_out=()
-[ "${TAPWING_DEBIAN13_ALL:-0}" = 1 ] || left_out=(-E '^e2e-gnome48')
-[ ${#left_out[@]} -eq 0 ] || say "not run: e2e-gnome48*, GNOME 48's faults (tests/e2e/README.md); TAPWING_DEBIAN13_ALL=1 runs them"
-in_root ctest --test-dir build/debian13 -L debian13 "${left_out[@]}" --output-on-failure --no-tests=error \
+# A test that fails is run once more (each second try is named at the end).
+in_root ctest --test-dir build/debian13 -L debian13 --output-on-failure --no-tests=error \
   --repeat until-pass:2 | tee build/debian13/ctest.log || status=$?
 again=$(sed -n 's/.*Test *#[0-9]*: \([^ ]*\) .*\*\*\*Failed.*/\1/p' build/debian13/ctest.log | sort -u | tr '\n' ' ')
 [ -z "$again" ] || say "passed only on a second try, or not at all: $again"

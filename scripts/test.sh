@@ -6,8 +6,8 @@
 #     Linux program on X, each on private Xvfb displays.
 #
 # Then the Debian 13 lane (scripts/debian13.sh): the Linux program built in a cached Debian 13
-# root and tested on KWin 6.3 and sway 1.10 (and GNOME 48 with TAPWING_DEBIAN13_ALL=1). The root
-# is made (once) while the rest installs, builds and runs. TAPWING_DEBIAN13=0 leaves the lane out.
+# root and tested on GNOME 48, KWin 6.3 and sway 1.10. The root is made (once) while the rest
+# installs, builds and runs. TAPWING_DEBIAN13=0 leaves the lane out.
 #
 # The Wine e2e suite runs on the 32-bit build wherever this host can run 32-bit programs, with a
 # short part of it on the 64-bit build too; elsewhere it runs whole on the 64-bit build. Only

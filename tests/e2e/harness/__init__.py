@@ -45,11 +45,12 @@ class _ScreenshotResult(unittest.TextTestResult):
 
     def _shoot(self, test):
         session = Session.current
-        if session and session.x:
+        if session:
             name = "FAILED-" + test.id().rsplit(".", 1)[-1]
             try:
                 path = session.screenshot(name)
-                self.stream.writeln(f"\n  screenshot: {path}")
+                if path:
+                    self.stream.writeln(f"\n  screenshot: {path}")
             except Exception:  # the screenshot is a courtesy; keep the real failure
                 traceback.print_exc()
 

@@ -184,6 +184,10 @@ class NativeSession(Session):
             said = (self.artifacts / "dbus.log").read_text(errors="replace").strip()[-400:]
             raise RuntimeError(f"dbus-run-session exited (code {self._bus.wait()}) without a bus: {said}")
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        if os.environ.get("TAPWING_E2E_MONITOR"):  # the bus's traffic, for a failure's reading
+            monitor = subprocess.Popen(["dbus-monitor", "--address", address], stdout=self._log("monitor"),
+                                       stderr=subprocess.STDOUT, env=self.env)
+            self._record(monitor.pid, "dbus-monitor")
 
     def _start_clicktarget(self):
         self.click_log.touch()

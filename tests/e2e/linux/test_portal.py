@@ -79,7 +79,7 @@ class PortalTest(unittest.TestCase):
             since = self.log.stat().st_size
             self.assertEqual(session.send_hotkey("F7")[0], 0)
             if session.kind == "kwin6":  # with screen casts, refused for them; then without
-                session.answer_kde_dialogs(self.log, since, dialogs=2)
+                session.answer_dialogs(self.log, since, dialogs=2)
             else:
                 portal_dialog(allow=True)
             self.assertEqual(app.fields(), ("X坐标", "Y坐标"))

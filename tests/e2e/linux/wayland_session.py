@@ -37,6 +37,7 @@ KWIN_ENV = dict(XDG_CURRENT_DESKTOP="KDE", KDE_FULL_SESSION="true", KDE_SESSION_
 KWIN6_ENV = dict(KWIN_ENV, KDE_SESSION_VERSION="6", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
 KDE_BACKEND = "org.freedesktop.impl.portal.desktop.kde"
 GNOME_BACKEND = "org.freedesktop.impl.portal.desktop.gnome"
+PERMISSION_STORE = "org.freedesktop.impl.portal.PermissionStore"
 MUTTER_ENV = dict(XDG_CURRENT_DESKTOP="GNOME", GSETTINGS_BACKEND="keyfile")
 # GIO's own volume monitor: gvfs's would ask for udisks, which no test session has.
 GNOME48_ENV = dict(MUTTER_ENV, GIO_USE_VOLUME_MONITOR="unix")
@@ -342,8 +343,10 @@ class WaylandSession(lh.NativeSession):
         elif self.family == "mutter":
             monitors = [arg for _ in range(self.outputs) for arg in ("--virtual-monitor", f"{w}x{h}")]
             program = "gnome-shell" if self.kind == "gnome48" else "mutter"
+            # Unsafe mode: a failing test's screenshot and the shell's state come through its D-Bus API.
+            unsafe = ["--unsafe-mode"] if self.kind == "gnome48" else []
             self._spawn(program, [program, "--headless", "--wayland", "--no-x11", "--wayland-display",
-                                  self.socket, *monitors])
+                                  self.socket, *unsafe, *monitors])
         elif self.family == "sway":
             self._spawn("sway", ["sway", "-c", str(Path(self.env["XDG_CONFIG_HOME"]) / "sway" / "config")])
         else:
@@ -556,27 +559,31 @@ class WaylandSession(lh.NativeSession):
         wait_for(dropped, 5, "KDE to drop the ended tapwing's shortcuts", interval=0.05)
 
     def start_tapwing(self, *args, permit=True, **kwargs):
-        """tapwing; on GNOME its "Remote desktop" dialog comes at start, and is answered
-        (permit: allow, False: cancel, None: left open). GNOME 43 asks at every start, GNOME 48
-        only while tapwing has no restore token (and before it, once, for the shortcuts)."""
-        asks = self.asks()
+        """tapwing; on GNOME and KWin 6 its "Remote desktop" dialogs come at start, and are
+        answered (permit: allow, False: cancel, None: left open). GNOME 43 asks at every start;
+        GNOME 48 and KWin 6 whenever their portal holds no restore token of tapwing's, which is
+        answered as it comes, for a tapwing ended while its session started took its token along."""
         log = self.artifacts / f"{kwargs.get('log', 'tapwing')}.log"
         since = log.stat().st_size if log.exists() else 0
         app = super().start_tapwing(*args, **kwargs)
         if kwargs.get("wait", True) and permit is not None:
-            if self.kind == "kwin6":
-                self.answer_kde_dialogs(log, since, allow=permit)
-            elif asks:
-                portal_dialog(allow=permit)
+            try:
+                if self.kind in ("kwin6", "gnome48"):
+                    self.answer_dialogs(log, since, allow=permit)
+                elif self.family == "mutter":
+                    portal_dialog(allow=permit)
+            except BaseException:
+                app.kill()  # or the next test's tapwing is a second copy
+                raise
         return app
 
-    def answer_kde_dialogs(self, log, since, allow=True, dialogs=None, timeout=60):
-        """KWin 6's "Remote control requested" dialogs, answered (the first cancelled if not
-        allow) until tapwing's log after byte offset since says its session is ready, or where
-        tapwing asks again (it says so only once, at start) until `dialogs` are answered. KWin 6
-        without OpenGL refuses a session with screen casts after its dialog, and tapwing asks
-        again without them: a second dialog, at every start (the refused session takes the
-        restore token along). Asked again later by the same tapwing, it is restored silently."""
+    def answer_dialogs(self, log, since, allow=True, dialogs=None, timeout=60):
+        """The portal's dialogs, answered (the first cancelled if not allow) until tapwing's log
+        after byte offset since says its session is ready, or where tapwing asks again (it says
+        so only once, at start) until `dialogs` are answered. KWin 6 without OpenGL refuses a
+        session with screen casts after its dialog, and tapwing asks again without them: a
+        second dialog, at every start (the refused session takes the restore token along).
+        Asked again later by the same tapwing, it is restored silently."""
         answered = 0
 
         def ready():
@@ -586,7 +593,10 @@ class WaylandSession(lh.NativeSession):
             if dialogs is not None and answered >= dialogs:
                 return True
             if portal_dialog_shown():
-                portal_dialog(allow=allow)
+                try:
+                    portal_dialog(allow=allow, timeout=3)
+                except AssertionError:
+                    return False  # an answered one still on its way out: look again
                 answered += 1
                 return not allow
             return False
@@ -595,9 +605,18 @@ class WaylandSession(lh.NativeSession):
 
     def asks(self):
         """Whether the desktop shows its dialog when tapwing next asks for a session: GNOME 43
-        always, GNOME 48 only while tapwing has no restore token (it restores without asking)."""
-        token = Path(self.env["XDG_STATE_HOME"]) / "tapwing" / "restore-token"
-        return self.family == "mutter" and not (self.kind == "gnome48" and token.exists() and token.read_text().strip())
+        always, GNOME 48 unless its portal holds tapwing's restore token (a token is good once:
+        the session that uses it gets the next)."""
+        if self.family != "mutter" or self.kind != "gnome48":
+            return self.family == "mutter"
+        path = Path(self.env["XDG_STATE_HOME"]) / "tapwing" / "restore-token"
+        token = path.read_text().strip() if path.exists() else ""
+        try:
+            return not token or not _gdbus(self.env, "--dest", PERMISSION_STORE, "--object-path",
+                                           "/org/freedesktop/impl/portal/PermissionStore", "--method",
+                                           PERMISSION_STORE + ".Lookup", "remote-desktop", token)
+        except RuntimeError:  # NotFound
+            return True
 
     def hold_hotkey(self, key, took_effect, app=None):
         """press_hotkey; where the desktop has no global shortcuts, the key goes the way a user
@@ -650,7 +669,31 @@ class WaylandSession(lh.NativeSession):
         return re.findall(r"node (/org/freedesktop/portal/desktop/session/\S+/tapwing\d+) ", tree)
 
     def screenshot(self, name, crop=None):
-        return None  # no screenshot API without a desktop shell; failures are read from the logs
+        """gnome-shell's screenshot, and beside it what the shell holds (modal grabs, windows,
+        pointer); other desktops have no screenshot API here: their failures are read from logs."""
+        if self.kind != "gnome48":
+            return None
+        path = self.artifacts / f"{name}.png"
+        (self.artifacts / f"{name}.shell.txt").write_text(_gdbus(
+            self.env, "--dest", "org.gnome.Shell", "--object-path", "/org/gnome/Shell",
+            "--method", "org.gnome.Shell.Eval", SHELL_STATE) + "\n")
+        _gdbus(self.env, "--dest", "org.gnome.Shell", "--object-path", "/org/gnome/Shell/Screenshot",
+               "--method", "org.gnome.Shell.Screenshot.Screenshot", "true", "false", path)
+        return path
+
+
+# What gnome-shell holds that can keep input from the windows, as JSON.
+SHELL_STATE = """(() => {
+  const [x, y] = global.get_pointer();
+  const windows = global.get_window_actors().map(actor => {
+    const w = actor.meta_window, r = w.get_frame_rect();
+    return `${w.get_pid()} ${w.get_wm_class()} "${w.get_title()}" ${r.x},${r.y} ${r.width}x${r.height}` +
+      `${actor.visible ? '' : ' hidden'}${w.has_focus() ? ' focused' : ''}${w.is_attached_dialog() ? ' attached' : ''}`;
+  });
+  return JSON.stringify({modalCount: Main.modalCount, actionMode: Main.actionMode, pointer: [x, y],
+    underPointer: String(global.stage.get_actor_at_pos(1, x, y)), grab: String(global.stage.get_grab_actor()),
+    keyFocus: String(global.stage.key_focus), windows}, null, 1);
+})()"""
 
 
 def _check_running(proc, what):
