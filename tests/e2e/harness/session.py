@@ -22,6 +22,16 @@ from .waiting import wait_for, wait_stable
 from .xdo import X
 
 
+def renew_artifacts(folder):
+    """An empty folder for a session's logs; the last session's go to <folder>.before, so a
+    test CTest runs once more keeps its first try's."""
+    before = folder.with_name(folder.name + ".before")
+    shutil.rmtree(before, ignore_errors=True)
+    if folder.exists():
+        folder.rename(before)
+    folder.mkdir(parents=True)
+
+
 def _kill(proc, timeout=5):
     if proc is None or proc.poll() is not None:
         return
@@ -73,8 +83,7 @@ class Session:
         self.timings["template"] = prefix.ensure_template()
         shutil.rmtree(self.dir, ignore_errors=True)
         self.dir.mkdir(parents=True)
-        shutil.rmtree(self.artifacts, ignore_errors=True)
-        self.artifacts.mkdir(parents=True)
+        renew_artifacts(self.artifacts)
         Session.current = self
         try:
             t = time.monotonic()

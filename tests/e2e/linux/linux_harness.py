@@ -24,7 +24,7 @@ os.environ.setdefault("TAPWING_E2E_WORK", str(LINUX_BUILD / "e2e"))
 
 import harness  # noqa: E402
 from harness import config, wait_for, wait_stable  # noqa: E402,F401
-from harness.session import Session, _kill  # noqa: E402
+from harness.session import Session, _kill, renew_artifacts  # noqa: E402
 from harness.xdo import X, XError  # noqa: E402,F401
 
 PROGRAM_DIR = LINUX_BUILD / "Tapwing"
@@ -126,8 +126,7 @@ class NativeSession(Session):
         require_tapwing()
         shutil.rmtree(self.dir, ignore_errors=True)
         (self.dir / "run").mkdir(parents=True, mode=0o700)
-        shutil.rmtree(self.artifacts, ignore_errors=True)
-        self.artifacts.mkdir(parents=True)
+        renew_artifacts(self.artifacts)
         Session.current = self
         try:
             self._start_xvfb()

@@ -23,7 +23,7 @@ from pathlib import Path
 import linux_harness as lh
 from harness import config, wait_for
 from harness.waiting import WaitTimeout
-from harness.session import _kill
+from harness.session import _kill, renew_artifacts
 from wayland_input import KEYCODES, KWinFakeInput, MutterRemoteDesktop, SwayInput, WaylandInput
 
 GTK_CLICKTARGET = lh.TOOLS_DIR / "gtk_clicktarget"
@@ -158,8 +158,7 @@ class WaylandSession(lh.NativeSession):
                 raise lh.unittest.SkipTest(f"{tool} is not installed (scripts/setup.sh installs it)")
         shutil.rmtree(self.dir, ignore_errors=True)
         self.dir.mkdir(parents=True)
-        shutil.rmtree(self.artifacts, ignore_errors=True)
-        self.artifacts.mkdir(parents=True)
+        renew_artifacts(self.artifacts)
         lh.Session.current = self
         try:
             if self.run_as:
@@ -184,6 +183,10 @@ class WaylandSession(lh.NativeSession):
                 self._start_input()
                 self._wait_pointer_seen()
         except BaseException:
+            try:
+                self.screenshot("FAILED-start")  # before the desktop goes
+            except Exception:
+                pass
             self.stop()
             raise
         os.environ.update(DBUS_SESSION_BUS_ADDRESS=self.env["DBUS_SESSION_BUS_ADDRESS"])
@@ -690,7 +693,8 @@ SHELL_STATE = """(() => {
     return `${w.get_pid()} ${w.get_wm_class()} "${w.get_title()}" ${r.x},${r.y} ${r.width}x${r.height}` +
       `${actor.visible ? '' : ' hidden'}${w.has_focus() ? ' focused' : ''}${w.is_attached_dialog() ? ' attached' : ''}`;
   });
-  return JSON.stringify({modalCount: Main.modalCount, actionMode: Main.actionMode, pointer: [x, y],
+  return JSON.stringify({modalCount: Main.modalCount, actionMode: Main.actionMode, overview: Main.overview.visible,
+    pointer: [x, y],
     underPointer: String(global.stage.get_actor_at_pos(1, x, y)), grab: String(global.stage.get_grab_actor()),
     keyFocus: String(global.stage.key_focus), windows}, null, 1);
 })()"""
