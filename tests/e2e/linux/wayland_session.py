@@ -562,10 +562,11 @@ class WaylandSession(lh.NativeSession):
         wait_for(dropped, 5, "KDE to drop the ended tapwing's shortcuts", interval=0.05)
 
     def start_tapwing(self, *args, permit=True, **kwargs):
-        """tapwing; on GNOME and KWin 6 its "Remote desktop" dialogs come at start, and are
-        answered (permit: allow, False: cancel, None: left open). GNOME 43 asks at every start;
-        GNOME 48 and KWin 6 whenever their portal holds no restore token of tapwing's, which is
-        answered as it comes, for a tapwing ended while its session started took its token along."""
+        """tapwing, and the portal's dialogs at its start answered (permit: allow, False: cancel,
+        None: left open). GNOME 43 asks at every start. GNOME 48 and KWin 6 ask when their portal
+        holds no restore token of tapwing's, which a test cannot foresee (a tapwing ended while
+        its session started has used its token and got none): there each dialog is answered as
+        it comes, until tapwing's session is ready."""
         log = self.artifacts / f"{kwargs.get('log', 'tapwing')}.log"
         since = log.stat().st_size if log.exists() else 0
         app = super().start_tapwing(*args, **kwargs)
@@ -610,7 +611,7 @@ class WaylandSession(lh.NativeSession):
         """Whether the desktop shows its dialog when tapwing next asks for a session: GNOME 43
         always, GNOME 48 unless its portal holds tapwing's restore token (a token is good once:
         the session that uses it gets the next)."""
-        if self.family != "mutter" or self.kind != "gnome48":
+        if self.kind != "gnome48":
             return self.family == "mutter"
         path = Path(self.env["XDG_STATE_HOME"]) / "tapwing" / "restore-token"
         token = path.read_text().strip() if path.exists() else ""
@@ -672,8 +673,9 @@ class WaylandSession(lh.NativeSession):
         return re.findall(r"node (/org/freedesktop/portal/desktop/session/\S+/tapwing\d+) ", tree)
 
     def screenshot(self, name, crop=None):
-        """gnome-shell's screenshot, and beside it what the shell holds (modal grabs, windows,
-        pointer); other desktops have no screenshot API here: their failures are read from logs."""
+        """gnome-shell's screenshot of the whole desktop (crop is not applied), and beside it what
+        the shell holds (modal grabs, windows, pointer); other desktops have no screenshot API
+        here: their failures are read from logs."""
         if self.kind != "gnome48":
             return None
         path = self.artifacts / f"{name}.png"
