@@ -615,12 +615,14 @@ class WaylandSession(lh.NativeSession):
             return self.family == "mutter"
         path = Path(self.env["XDG_STATE_HOME"]) / "tapwing" / "restore-token"
         token = path.read_text().strip() if path.exists() else ""
-        try:
-            return not token or not _gdbus(self.env, "--dest", PERMISSION_STORE, "--object-path",
-                                           "/org/freedesktop/impl/portal/PermissionStore", "--method",
-                                           PERMISSION_STORE + ".Lookup", "remote-desktop", token)
-        except RuntimeError:  # NotFound
+        if not token:
             return True
+        try:
+            _gdbus(self.env, "--dest", PERMISSION_STORE, "--object-path", "/org/freedesktop/impl/portal/PermissionStore",
+                   "--method", PERMISSION_STORE + ".Lookup", "remote-desktop", token)
+        except RuntimeError:  # NotFound: spent
+            return True
+        return False
 
     def hold_hotkey(self, key, took_effect, app=None):
         """press_hotkey; where the desktop has no global shortcuts, the key goes the way a user
