@@ -20,6 +20,7 @@ Run it with Debian's /usr/bin/python3 (pyatspi, gi). See bench/README.md.
 """
 
 import argparse
+import bisect
 import collections
 import json
 import os
@@ -39,10 +40,14 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e" / "
 import linux_harness as lh  # noqa: E402
 import soak  # noqa: E402
 from bench import (XK_F6, XTest, aligned, cpu_ticks, down_times, fmt, load_average, machine_ticks,  # noqa: E402
-                   period_figures, timing_options, yes_no)
+                   percentile, period_figures, timing_options, yes_no)
 
 PERIOD_MS = 10
 POINT = (1100, 850)  # on the click target, away from the centred window
+# After a tapwing starts or ends between rounds (rows "apart"), the desktop's work for its
+# session (screen casts, the permission store) settles before the next round: a user's tapwing
+# has run for a while before F5.
+SETTLE_S = 2.0
 TIMERFD_CLICKS = lh.TOOLS_DIR / "timerfd_clicks"
 PORTAL_CLICKS = lh.TOOLS_DIR / "portal_clicks"
 WLR_CLICKS = lh.TOOLS_DIR / "wlr_clicks"
@@ -92,17 +97,39 @@ def now_us():
 # ---- Arithmetic (see test_bench.py) -------------------------------------------------------
 
 
+def round_figures(stamps_us):
+    """period_figures, with each |deviation| kept for the p99 over all rounds."""
+    figures = period_figures(stamps_us, PERIOD_MS)
+    figures["deviations"] = [round(abs((b - a) / 1000 - PERIOD_MS), 3) for a, b in zip(stamps_us, stamps_us[1:])]
+    return figures
+
+
 def median_round(rounds, key="p99"):
     """The round whose `key` is the median of the rounds' (the lower of the middle two for an
-    even count), with every round's value in run order ("rounds") and the intervals of all
-    rounds ("total"). Rounds without intervals count as missing. None without any round."""
+    even count), with every round's value in run order ("rounds"), the intervals of all rounds
+    ("total") and, where the rounds kept their deviations, the p99 over all of them ("all p99").
+    Rounds without intervals count as missing. None without any round."""
     done = [r for r in rounds if r and r.get("n")]
     if not done:
         return rounds[0] if rounds else None
     chosen = dict(sorted(done, key=lambda r: r[key])[(len(done) - 1) // 2])
     chosen["rounds"] = [r[key] for r in done]
     chosen["total"] = sum(r["n"] for r in done)
+    if all("deviations" in r for r in done):
+        chosen["all p99"] = percentile([d for r in done for d in r["deviations"]], 99)
+    chosen.pop("deviations", None)
     return chosen
+
+
+def delivery_ms(sends_us, presses_us):
+    """For each press the target logged, the time since the last press sent before it, in ms;
+    presses with no send within one period before them are left out."""
+    latencies = []
+    for press in presses_us:
+        i = bisect.bisect_right(sends_us, press) - 1
+        if i >= 0 and press - sends_us[i] < PERIOD_MS * 1000:
+            latencies.append((press - sends_us[i]) / 1000)
+    return latencies
 
 
 def between(stamps, start, end):
@@ -215,7 +242,8 @@ class Bench:
         end = self.s.click_mark()  # everything before the stop key
         self.cpu_since(cpu, "tapwing")
         self.stop_run()
-        return {"tapwing": period_figures(self.lefts(mark, end), PERIOD_MS)}
+        self.presses = self.lefts(mark, end)
+        return {"tapwing": round_figures(self.presses)}
 
     def on_the_way(self):
         """name -> PIDs of every process on the clicks' way: tapwing, the reference, the
@@ -352,7 +380,7 @@ class X11Bench(Bench):
             subprocess.run([str(c) for c in command], env=self.s.env, check=True,
                            timeout=self.args.seconds * 3 + 10)
             self.wait_quiet(0.3, 5)
-            return {name: period_figures(self.lefts(mark), PERIOD_MS)}
+            return {name: round_figures(self.lefts(mark))}
         return run
 
     def periods(self):
@@ -439,7 +467,9 @@ class WaylandBench(Bench):
 
     def idle_cpu(self):
         """Of every process on the clicks' way, over the same window; the table shows tapwing's,
-        the compositor's and PipeWire's, the CPU rows all of them."""
+        the compositor's and PipeWire's, the CPU rows all of them. At rest as a user leaves it:
+        focused, tapwing would blink its caret for GTK's 10 s after the setup's typing."""
+        self.focus_target()
         time.sleep(1.0)
         log(f"idle CPU over {self.args.idle:g} s")
         way = self.on_the_way()
@@ -473,25 +503,42 @@ class WaylandBench(Bench):
             stamps = [int(line) for line in path.read_text().split()]
         except FileNotFoundError:
             stamps = []
-        return period_figures(between(stamps, start, end), PERIOD_MS)
+        return between(stamps, start, end)
+
+    def delivered(self, clicker, sends, presses):
+        """Each press's way from its sender to the click target, all rounds together."""
+        self.results.setdefault("delivery", {}).setdefault(clicker, []).extend(delivery_ms(sends, presses))
 
     def last_press_sent(self):
         stamps = self.stamps.read_text().split() if self.stamps.exists() else []
         return int(stamps[-1]) if stamps else None
 
+    def focus_target(self):
+        """Every round starts as a user's does: the click target has the focus and the pointer
+        is on the point. Typing into tapwing gives tapwing the focus, and the clicks that take it
+        away reach the target late for some 250 ms, while the desktop and both windows redraw;
+        a first move delays the first click too. This click comes before the round's mark."""
+        self.s.input.click(*POINT)
+        time.sleep(0.3)
+
     def tapwing_round(self):
         if self.app is None:
             self.start_app()
+            time.sleep(SETTLE_S)
+        self.focus_target()
         start = now_us()
         figures = super().tapwing_round()
-        figures["tapwing sent"] = self.sends(self.stamps, start, self.last_sent)
+        sends = self.sends(self.stamps, start, self.last_sent)
+        self.delivered("tapwing", sends, self.presses)
+        figures["tapwing sent"] = round_figures(sends)
         return figures
 
     def reference_round(self):
         if self.row.apart and self.app:
             self.app.kill()
             self.app = None
-            time.sleep(0.5)  # the desktop ends its screen casts
+            time.sleep(SETTLE_S)  # the desktop ends its screen casts
+        self.focus_target()
         sends = self.s.dir / f"sends-{self.ref_name}-{now_us()}.log"
         mark = self.s.click_mark()
         cpu = soak.cpu_snapshot(self.way)
@@ -499,8 +546,9 @@ class WaylandBench(Bench):
         self.expect("done", self.args.seconds * 3 + 10)
         self.cpu_since(cpu, self.ref_name)
         self.wait_quiet(0.3, 5)
-        return {self.ref_name: period_figures(self.lefts(mark), PERIOD_MS),
-                self.ref_name + " sent": self.sends(sends, 0, now_us())}
+        presses, sent = self.lefts(mark), self.sends(sends, 0, now_us())
+        self.delivered(self.ref_name, sent, presses)
+        return {self.ref_name: round_figures(presses), self.ref_name + " sent": round_figures(sent)}
 
     def periods(self):
         self.start_reference()
@@ -583,7 +631,8 @@ def child(row, args):
 def rounds_text(f):
     if not f or not f.get("rounds"):
         return ""
-    return "/".join(fmt(p) for p in f["rounds"]) + f" ({f['total']})"
+    every = f"; all {fmt(f['all p99'])}" if "all p99" in f else ""
+    return "/".join(fmt(p) for p in f["rounds"]) + every + f" ({f['total']})"
 
 
 def period_row(label, f, verdict, aim=""):
@@ -596,13 +645,16 @@ def period_row(label, f, verdict, aim=""):
 def period_ok(tap, ref):
     ok = bool(tap["n"]) and round(tap["rate"], 1) == AIM_RATE and abs(tap["median"] - PERIOD_MS) <= AIM_MEDIAN_MS
     if ref and ref["n"]:
-        ok = ok and tap["p99"] <= AIM_P99_FACTOR * ref["p99"]
+        # Over every round's intervals: one round's p99 rests on its 5 worst, which a single
+        # stall of the desktop decides.
+        ok = ok and tap.get("all p99", tap["p99"]) <= AIM_P99_FACTOR * ref.get("all p99", ref["p99"])
     return ok
 
 
 def tapwing_row(label, tap, ref, ref_name):
     return period_row(label, tap, yes_no(period_ok(tap, ref)),
-                      f"{AIM_RATE:.1f}/s, median {PERIOD_MS}±{AIM_MEDIAN_MS:g}, p99 <= {AIM_P99_FACTOR:g} x {ref_name}'s")
+                      f"{AIM_RATE:.1f}/s, median {PERIOD_MS}±{AIM_MEDIAN_MS:g}, "
+                      f"p99 of all rounds <= {AIM_P99_FACTOR:g} x {ref_name}'s")
 
 
 def other_row(label, n="", median="", aim="", verdict=""):
@@ -705,6 +757,12 @@ def wayland_rows(name, results):
             rows.append(tapwing_row(f"{p}tapwing {PERIOD_MS} ms{label}", tap, ref, name))
         if ref:
             rows.append(period_row(f"{p}{name} {PERIOD_MS} ms{label}", ref, "(ref)"))
+    for clicker in ("tapwing", name):
+        way = results.get("delivery", {}).get(clicker)
+        if way:
+            rows.append(other_row(f"{p}{clicker} sent -> target", str(len(way)), fmt(statistics.median(way), 3),
+                                  f"p95 {fmt(percentile(way, 95))}, p99 {fmt(percentile(way, 99))}, "
+                                  f"max {fmt(max(way))} ms: the desktop's delivery, all rounds", "(ref)"))
     rows += common_rows(results, p, f" (from {row.stop_from})")
     rows += idle_rows(results, p, beside=(row.compositor, "pipewire"))
     rows += cpu_rows(results, p, row)
@@ -735,7 +793,8 @@ def table(parts, info):
     out.append("")
     out.append("intervals between left-button presses logged by each session's click target (CLOCK_MONOTONIC), "
                "\"sent\": between press calls as the sender stamped them; |dev| = |interval - 10 ms| in ms; "
-               "each period row is the median round by p99")
+               "each period row is the median round by p99; \"all\": the p99 over every round's intervals, "
+               "which the aim is checked on")
     for kind, part in parts.items():
         if part.get("failed"):
             out.append(f"{kind}: stopped early: {part['failed']}")

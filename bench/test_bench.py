@@ -159,6 +159,23 @@ class RoundsTest(unittest.TestCase):
         self.assertEqual(bench_linux.median_round([{"n": 0}]), {"n": 0})
         self.assertIsNone(bench_linux.median_round([]))
 
+    def test_p99_over_all_rounds_where_they_kept_their_deviations(self):
+        import bench_linux
+
+        quiet = bench_linux.round_figures([i * 10_000 for i in range(101)])
+        stalled = bench_linux.round_figures([i * 10_000 + (9_000 if i in (30, 60) else 0) for i in range(101)])
+        chosen = bench_linux.median_round([quiet, stalled, quiet])
+        self.assertEqual(chosen["p99"], 0.0)  # the median round hides the stall
+        self.assertAlmostEqual(chosen["all p99"], 9.0)  # 4 of 300 deviations are 9 ms
+        self.assertNotIn("deviations", chosen)
+
+    def test_delivery_pairs_each_press_with_the_last_send_within_a_period(self):
+        import bench_linux
+
+        sends = [0, 10_000, 20_000]
+        presses = [400, 10_300, 20_900, 35_000]  # the last one sent by no one in the period before it
+        self.assertEqual(bench_linux.delivery_ms(sends, presses), [0.4, 0.3, 0.9])
+
     def test_stamps_between_include_the_start_only(self):
         import bench_linux
 
