@@ -21,6 +21,13 @@ class InputError : public std::runtime_error {
 
 // The failure text every backend shows: "输入组件 <device> 不可用" and what went wrong, either
 // ": <reason>" or ",错误代码: 0x<code>".
+// The pointer's position cannot be known here at all: the desktop tells no client where it is.
+// The text says so, and why, for the user.
+class PointerUnreadable : public InputError {
+ public:
+  using InputError::InputError;
+};
+
 InputError DeviceUnavailable(std::int64_t code, std::string_view device, std::string_view reason);
 InputError DeviceFailedWithCode(std::int64_t code, std::string_view device);
 
@@ -31,7 +38,8 @@ class InputDevice {
   virtual ~InputDevice() = default;
   // The pointer's position as decimal texts in the user's notation, ready for the fields. False,
   // with nothing written, while the position is not known yet (a desktop that reports the
-  // pointer only once it moves).
+  // pointer only once it moves: asking may make it report). Throws PointerUnreadable where it
+  // can never be known.
   virtual bool ReadCursor(std::string& x, std::string& y) = 0;
   virtual void MoveCursor(std::int32_t x, std::int32_t y) = 0;
   // Each at wherever the pointer is.

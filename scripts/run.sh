@@ -21,7 +21,7 @@ while [ $# -gt 0 ]; do
     --windows) windows=1 ;;
     --no-build) build=0 ;;
     --xvfb) force_xvfb=1 ;;
-    -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d'; exit 0 ;;
     *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
   esac
   shift

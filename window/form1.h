@@ -32,6 +32,9 @@ class Form1 {
 
   void FillLists();
 
+  // An F7 still waits for the desktop to report the pointer: the poll must keep ticking.
+  bool CaptureWaiting() const { return captureWait_ > 0; }
+
   // Controls, created in this order: the tab order.
   platform::Timer& Timer2;
   platform::Timer& Timer1;
@@ -44,6 +47,7 @@ class Form1 {
 
  private:
   void CaptureCursor();
+  void ReadCapture();
   void StartRun();
   void StopRun();
   void PerformAction(std::string_view action);
@@ -58,6 +62,9 @@ class Form1 {
   // The pointer position of the last capture, as the device reports it.
   std::string capturedX;
   std::string capturedY;
+  // Polls left for an F7 whose desktop has not reported the pointer yet: two seconds of them.
+  static constexpr int kCaptureWaitPolls = 200;
+  int captureWait_ = 0;
   // The boxes open now, innermost last: the poll runs on under a modal box.
   std::vector<std::string> openMessages_;
 };

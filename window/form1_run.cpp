@@ -31,7 +31,11 @@ constexpr Action kActionTable[] = {
 
 // The three keys are tested in every poll, in this order and independently.
 void Form1::Timer1_Timer() {
-  if (keyboard_.Pressed(Hotkey::F7)) CaptureCursor();
+  if (keyboard_.Pressed(Hotkey::F7)) {
+    CaptureCursor();
+  } else if (captureWait_ > 0) {
+    ReadCapture();
+  }
   if (keyboard_.Pressed(Hotkey::F5)) StartRun();
   if (keyboard_.Pressed(Hotkey::F6)) StopRun();
 }
@@ -56,16 +60,30 @@ void Form1::Timer2_Timer() {
 // Where the desktop first asks the user for the input, the press that asks does nothing else.
 void Form1::CaptureCursor() {
   if (!system_.InputAllowed()) return;
+  captureWait_ = kCaptureWaitPolls;
+  ReadCapture();
+}
+
+// A desktop that has not reported the pointer yet is asked again at each poll, for a while: the
+// fields take its first report, or stay as they are with one message. Never an older point.
+void Form1::ReadCapture() {
   try {
     EnsureDriver();
     capturedX.clear();
     capturedY.clear();
-    // A desktop that has not reported the pointer yet leaves the fields as they are.
-    if (!driver->ReadCursor(capturedX, capturedY)) return;
+    if (!driver->ReadCursor(capturedX, capturedY)) {
+      if (--captureWait_ == 0) ShowMessage(kPointerNotReported, kHintTitle);
+      return;
+    }
+  } catch (const platform::PointerUnreadable& error) {
+    captureWait_ = 0;  // the run goes on: only F7 cannot work here
+    ShowMessage(error.what(), kHintTitle);
+    return;
   } catch (const platform::InputError& error) {
     ReportDriverFailure(error);
     return;
   }
+  captureWait_ = 0;
   Text1.SetText(capturedX);
   Text2.SetText(capturedY);
 }
@@ -117,6 +135,7 @@ void Form1::EnsureDriver() {
 // capture or run tick opens the device afresh.
 void Form1::ReportDriverFailure(const platform::InputError& error) {
   StopRun();
+  captureWait_ = 0;
   driver.reset();
   ShowMessage(error.what(), kHintTitle);
 }

@@ -34,5 +34,6 @@ inline constexpr std::string_view kAboutTitle = "作者:Korva";
 inline constexpr std::string_view kHintTitle = "提示:";
 inline constexpr std::string_view kNotANumber = "请输入正确的数值";
 inline constexpr std::string_view kNoCoordinates = "坐标不能为空";
+inline constexpr std::string_view kPointerNotReported = "桌面没有告诉 Tapwing 指针的位置: 请移动一下鼠标, 再按 F7";
 
 }  // namespace form1_texts

@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     // The poll's ticks only read the hotkeys: at rest it sleeps, and a press wakes it on its
     // own 10 ms grid, so a press is still read at the tick it would have been.
     auto& poll = dynamic_cast<platform::gtk::GridTimer&>(form.Timer1);
-    poll.SleepWhile([&keyboard] { return !keyboard.Pending(); });
+    poll.SleepWhile([&keyboard, &form] { return !keyboard.Pending() && !form.CaptureWaiting(); });
     keyboard.OnPress([&poll] { poll.Wake(); });
     form.Form_Load();
     if (system.Ended()) return 0;

@@ -118,6 +118,7 @@ void InputDevice::Record(std::string call) {
 bool InputDevice::ReadCursor(std::string& x, std::string& y) {
   if (!x.empty() || !y.empty()) state_.calls.emplace_back("read into non-empty");
   Record("read");
+  if (!state_.cursorUnreadable.empty()) throw platform::PointerUnreadable(0, state_.cursorUnreadable);
   if (!state_.cursorKnown) return false;
   x = state_.cursorX;
   y = state_.cursorY;

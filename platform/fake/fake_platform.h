@@ -145,6 +145,7 @@ class InputDevice : public platform::InputDevice {
     std::vector<std::string> calls;
     std::string cursorX = "0", cursorY = "0";
     bool cursorKnown = true;
+    std::string cursorUnreadable;  // where set, reading throws PointerUnreadable with this text
     std::int64_t failure = 0;
     bool moveFails = false;  // only MoveCursor fails, as a point no screen holds does
     int opened = 0, closed = 0;

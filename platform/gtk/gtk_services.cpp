@@ -1,6 +1,7 @@
 #include "platform/gtk/gtk_services.h"
 
 #include <clocale>
+#include <utility>
 
 #include "platform/gtk/gtk_program_files.h"
 #include "platform/gtk/gtk_skin_css.h"
@@ -8,9 +9,26 @@
 namespace platform::gtk {
 
 Services::Services(FormWindow& window, DisplayBackend& display) : window_(window), display_(display) {
+  // A loss is told from inside a portal, libei or PipeWire callback; its message box runs a loop
+  // of its own, which must not run there. The first loss waits for the loop's next idle moment.
   display_.InputLost = [this](const InputError& error) {
-    if (InputLost) InputLost(error);
+    if (lost_) return;
+    lost_.emplace(error);
+    lostIdle_ = g_idle_add(&Services::ReportLoss, this);
   };
+}
+
+Services::~Services() {
+  display_.InputLost = nullptr;
+  if (lostIdle_ != 0) g_source_remove(lostIdle_);
+}
+
+gboolean Services::ReportLoss(gpointer data) {
+  auto* self = static_cast<Services*>(data);
+  self->lostIdle_ = 0;
+  const InputError error = *std::exchange(self->lost_, std::nullopt);
+  if (self->InputLost) self->InputLost(error);
+  return G_SOURCE_REMOVE;
 }
 
 void Services::MsgBox(std::string_view prompt, std::string_view title) { window_.MessageBox(prompt, title); }

@@ -7,7 +7,10 @@
 // Not possible here (nothing to do): no component registry, so RegisterComponent does nothing.
 #pragma once
 
+#include <glib.h>
+
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/gtk/gtk_display_backend.h"
@@ -20,6 +23,9 @@ namespace platform::gtk {
 class Services : public platform::Services {
  public:
   Services(FormWindow& window, DisplayBackend& display);
+  ~Services() override;
+  Services(const Services&) = delete;
+  Services& operator=(const Services&) = delete;
 
   void MsgBox(std::string_view prompt, std::string_view title) override;
   bool PrevInstance() override { return lock_.HeldByAnother(); }
@@ -38,6 +44,10 @@ class Services : public platform::Services {
   DisplayBackend& display_;
   InstanceLock lock_;
   bool ended_ = false;
+  std::optional<InputError> lost_;  // told by the display, not yet reported
+  guint lostIdle_ = 0;
+
+  static gboolean ReportLoss(gpointer self);
 };
 
 }  // namespace platform::gtk

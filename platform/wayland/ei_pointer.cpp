@@ -26,6 +26,7 @@ struct Device {
   ei_device* device;  // our reference
   std::vector<EiRegion> regions;
   bool absolute, button, scroll;
+  bool relative = false;  // only for a nudge: optional
   bool resumed = false;  // and emulating
 };
 
@@ -102,7 +103,8 @@ struct EiPointer::State {
     Device d{device, {}, ei_device_has_capability(device, EI_DEVICE_CAP_POINTER_ABSOLUTE),
              ei_device_has_capability(device, EI_DEVICE_CAP_BUTTON),
              ei_device_has_capability(device, EI_DEVICE_CAP_SCROLL)};
-    if (!d.absolute && !d.button && !d.scroll) {
+    d.relative = ei_device_has_capability(device, EI_DEVICE_CAP_POINTER);
+    if (!d.absolute && !d.button && !d.scroll && !d.relative) {
       ei_device_close(device);
       return;
     }
@@ -132,7 +134,7 @@ struct EiPointer::State {
         break;
       case EI_EVENT_SEAT_ADDED: {
         ei_seat_bind_capabilities(ei_event_get_seat(event), EI_DEVICE_CAP_POINTER_ABSOLUTE, EI_DEVICE_CAP_BUTTON,
-                                  EI_DEVICE_CAP_SCROLL, nullptr);
+                                  EI_DEVICE_CAP_SCROLL, EI_DEVICE_CAP_POINTER, nullptr);
         // Desktops add the devices as they take the bind: by the answer, all of them are here.
         struct ei_ping* ping = ei_new_ping(context);
         ei_ping(ping);
@@ -150,8 +152,10 @@ struct EiPointer::State {
         break;
       case EI_EVENT_DEVICE_PAUSED:
         if (Device* d = Find(device)) d->resumed = false;
+        region = kNoRegion;  // the regions a move chooses from change with the resumed devices
         break;
       case EI_EVENT_DEVICE_RESUMED:
+        region = kNoRegion;
         // A pause ends the emulation; each resume starts a new sequence.
         if (Device* d = Find(device); d != nullptr && !d->resumed) {
           d->resumed = true;
@@ -268,6 +272,16 @@ void EiPointer::Click(int button, int times) {
     ei_device_button_button(d->device, static_cast<std::uint32_t>(button), true);
     state_->Frame(d->device);
     ei_device_button_button(d->device, static_cast<std::uint32_t>(button), false);
+    state_->Frame(d->device);
+  }
+}
+
+void EiPointer::Nudge() {
+  if (!Ready()) return;
+  Device* d = state_->Sender(&Device::relative);
+  if (d == nullptr) return;
+  for (double dx : {1.0, -1.0}) {
+    ei_device_pointer_motion(d->device, dx, 0.0);
     state_->Frame(d->device);
   }
 }

@@ -34,6 +34,9 @@ class EiPointer {
   bool Move(double x, double y);
   void Click(int button, int times);  // evdev code (BTN_LEFT 0x110...): press, frame, release, frame
   void Scroll(int steps);             // wheel steps, positive down
+  // A relative step there and back, where a device offers relative motion: the pointer stays,
+  // and the desktop reports it to whoever watches it move.
+  void Nudge();
 
  private:
   struct State;

@@ -35,6 +35,11 @@ void NotifyCalls::Scroll(int steps) {
   Send("NotifyPointerAxisDiscrete", g_variant_new("(o@a{sv}ui)", session_.c_str(), Options({}), 0u, steps));
 }
 
+void NotifyCalls::Nudge() {
+  for (double dx : {1.0, -1.0})
+    Send("NotifyPointerMotion", g_variant_new("(o@a{sv}dd)", session_.c_str(), Options({}), dx, 0.0));
+}
+
 // A tick whose move has not gone out yet is dropped whole when the next one comes.
 void NotifyCalls::DropUnsentTick() {
   for (auto call = queue_.begin(); call != queue_.end(); ++call) {

@@ -27,6 +27,8 @@ class NotifyCalls {
   void Move(std::uint32_t node, double x, double y);
   void Click(int button, int times);
   void Scroll(int steps);
+  // A relative step there and back: the pointer stays, and the screen casts report it.
+  void Nudge();
 
  private:
   struct Call {

@@ -53,7 +53,7 @@ WaylandBackend::WaylandBackend()
       route_(wlr_ != nullptr, RouteEffects()) {
   if (wlr_) {
     if (PointerOverlay::Supported())
-      overlay_ = std::make_unique<PointerOverlay>([this] { hotkeys_.Tap(Hotkey::F7); }, [this] { wlr_->Nudge(); });
+      overlay_ = std::make_unique<PointerOverlay>([this] { wlr_->Nudge(); });
     wlrWay_ = std::make_unique<WlrWay>(*wlr_, overlay_.get());
   }
   hotkeys_.Hold();  // until the route knows how to reach the desktop
@@ -84,7 +84,7 @@ void WaylandBackend::Attach(GtkWidget* window) {
 void WaylandBackend::TellWay(InputRoute::State way, const std::string& detail) {
   using State = InputRoute::State;
   const char* input = way == State::Wlr   ? (overlay_ ? "wlroots 虚拟指针 (zwlr_virtual_pointer_v1), F7 用 layer-shell 透明层读指针"
-                                                      : "wlroots 虚拟指针 (zwlr_virtual_pointer_v1), 没有 layer-shell: F7 只知道 Tapwing 移到的位置")
+                                                      : "wlroots 虚拟指针 (zwlr_virtual_pointer_v1), 没有 layer-shell: F7 读不到指针的位置")
                       : way == State::None ? "无, 第一次 F7/F5 会说明原因"
                       : way == State::Ready ? "远程桌面门户 (RemoteDesktop)"
                                             : "远程桌面门户 (RemoteDesktop), 未得到会话";
@@ -114,8 +114,12 @@ std::unique_ptr<InputDevice> WaylandBackend::OpenInput() {
 }
 
 // While the route probes, and where the portal session is not granted yet, a press asks and
-// does nothing else.
-bool WaylandBackend::InputAllowed() { return route_.Admit(); }
+// does nothing else. The presses after it wait for the answer, as those at start-up do.
+bool WaylandBackend::InputAllowed() {
+  if (route_.Admit()) return true;
+  hotkeys_.Hold();
+  return false;
+}
 
 std::string WaylandBackend::AboutSession() {
   const char* socket = std::getenv("WAYLAND_DISPLAY");
@@ -133,7 +137,7 @@ std::string WaylandBackend::AboutSession() {
   } else if (wlr_) {
     text += "input: wlroots virtual pointer (zwlr_virtual_pointer_v1); " + noPortal + "\n";
     text += overlay_ ? "pointer reading: a transparent layer-shell overlay (zwlr_layer_shell_v1) mapped for an instant at F7\n"
-                     : "pointer reading: only where Tapwing last moved the pointer (no zwlr_layer_shell_v1)\n";
+                     : "pointer reading: none (no zwlr_layer_shell_v1): F7 says it cannot read the pointer\n";
   } else {
     text += "input: none; " + noPortal +
             " (GNOME and KDE Plasma have one), and no zwlr_virtual_pointer_v1 (sway and other wlroots desktops "

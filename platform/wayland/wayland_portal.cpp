@@ -150,7 +150,11 @@ GVariant* WithToken(GVariant* args, const std::string& token) {
   GVariantBuilder tuple;
   g_variant_builder_init(&tuple, G_VARIANT_TYPE_TUPLE);
   const gsize last = g_variant_n_children(args) - 1;
-  for (gsize i = 0; i < last; ++i) g_variant_builder_add_value(&tuple, g_variant_get_child_value(args, i));
+  for (gsize i = 0; i < last; ++i) {
+    GVariant* child = g_variant_get_child_value(args, i);  // a full reference: the builder takes one of its own
+    g_variant_builder_add_value(&tuple, child);
+    g_variant_unref(child);
+  }
   GVariantDict options;
   GVariant* given = g_variant_get_child_value(args, last);
   g_variant_dict_init(&options, given);

@@ -30,7 +30,7 @@ constexpr std::uint32_t kCursorMetadata = 4;
 constexpr std::uint32_t kPersistUntilRevoked = 2;
 
 enum Failure : std::int64_t {
-  kNoPortal = 1, kNoRemoteDesktop, kDenied, kRefused, kNoPointer, kClosed, kCallFailed, kUnreachable
+  kNoPortal = 1, kNoRemoteDesktop, kDenied, kRefused, kNoPointer, kClosed, kCallFailed, kUnreachable, kUnreadable
 };
 
 constexpr const char* kWhoHasIt = "GNOME 和 KDE Plasma 提供远程桌面门户";
@@ -174,7 +174,7 @@ void RemoteDesktop::Start() {
 // is asked for again without one; F7 then knows only where Tapwing moved the pointer.
 bool RemoteDesktop::CastsNoScreens(const PortalAnswer& answer) {
   if (!castScreens_ || answer.response != 2 || !answer.error.empty() || !ClicksThroughLibei(version_)) return false;
-  std::fprintf(stderr, "tapwing: 桌面不能共享屏幕, 远程桌面会话改为不带屏幕共享: F7 只知道 Tapwing 移到的位置\n");
+  std::fprintf(stderr, "tapwing: 桌面不能共享屏幕, 远程桌面会话改为不带屏幕共享: F7 读不到指针的位置\n");
   castScreens_ = false;
   End();
   Ask();
@@ -253,7 +253,7 @@ void RemoteDesktop::ConnectToEis() {
               if (generation != generation_ || state_ == State::Ready) return;
               if (eiWait_ != 0) g_source_remove(std::exchange(eiWait_, 0));
               BeReady(castScreens_ ? "点击经 libei (ConnectToEIS), F7 读屏幕共享里的指针"
-                                   : "点击经 libei (ConnectToEIS), 不带屏幕共享: F7 只知道 Tapwing 移到的位置");
+                                   : "点击经 libei (ConnectToEIS), 不带屏幕共享: F7 读不到指针的位置");
             },
             [this, generation](const std::string& reason) {
               if (generation == generation_) Fail(kClosed, reason);
@@ -296,7 +296,7 @@ void RemoteDesktop::Move(double x, double y) {
     if (!ei_->Ready()) return;  // paused by the desktop for a moment: this tick skips
     PauseCursorStreams();
     if (!ei_->Move(x, y)) throw DeviceUnavailable(kRefused, "远程桌面", "libei 没有给出这个点所在的屏幕");
-    if (!cursor_ || resume_ != 0) pointer_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
+    if (resume_ != 0) pointer_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
     return;
   }
 #endif
@@ -311,7 +311,28 @@ void RemoteDesktop::Move(double x, double y) {
   const StreamPoint at = InFramePixels(areas_[target->stream], *target, cursor_ ? cursor_->FrameSize(target->stream)
                                                                                 : std::pair{0, 0});
   notify_->Move(areas_[target->stream].node, at.x, at.y);
-  if (!cursor_ || resume_ != 0) pointer_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
+  if (resume_ != 0) pointer_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
+}
+
+std::optional<std::pair<int, int>> RemoteDesktop::ReadPointer() {
+  if (state_ != State::Ready) return std::nullopt;
+  if (!castScreens_)
+    throw PointerUnreadable(kUnreadable, "这个桌面不告诉 Tapwing 指针的位置: 它不能共享屏幕, 而指针的位置只在屏幕共享里. "
+                                         "请直接输入坐标");
+  if (!pointer_) AskForPointerReport();
+  return pointer_;
+}
+
+// The screen casts show the pointer only when it moves: just after they start, until the hand
+// moves it, nothing says where it is. A step there and back makes them show it.
+void RemoteDesktop::AskForPointerReport() {
+  const gint64 now = g_get_monotonic_time();
+  if (!cursor_ || now - lastNudge_ < kNudgeEveryUs) return;
+  lastNudge_ = now;
+  if (notify_) notify_->Nudge();
+#if defined(TAPWING_HAVE_LIBEI)
+  if (ei_) ei_->Nudge();
+#endif
 }
 
 // While a run moves the pointer, Tapwing knows where it is: the screen casts rest until the

@@ -54,8 +54,10 @@ class RemoteDesktop : public PointerWay {
   void Move(double x, double y) override;
   void Click(int button, int times) override;
   void Scroll(int steps) override;
-  // Where the pointer is, as the streams last showed it, else where we last moved it.
-  std::optional<std::pair<int, int>> ReadPointer() override { return pointer_; }
+  // Where the pointer is, as the streams last showed it (or where a run holds it while they
+  // rest). Nothing while they have not shown it yet: a nudge makes them. Throws
+  // PointerUnreadable for a session without screen casts.
+  std::optional<std::pair<int, int>> ReadPointer() override;
 
  private:
   void Fail(std::int64_t code, const std::string& reason);
@@ -72,6 +74,7 @@ class RemoteDesktop : public PointerWay {
   void ClickByNotifyCalls();
   void BeReady(const char* way);
   void PauseCursorStreams();
+  void AskForPointerReport();
 
   Portal& portal_;
   Lost lost_;
@@ -90,6 +93,8 @@ class RemoteDesktop : public PointerWay {
   guint resume_ = 0;  // the screen casts rest while this timer runs
   gint64 lastMove_ = 0;
   std::optional<std::pair<int, int>> pointer_;
+  static constexpr gint64 kNudgeEveryUs = 300000;
+  gint64 lastNudge_ = 0;
   std::unique_ptr<NotifyCalls> notify_;  // the clicks' way: Notify calls or libei
   std::unique_ptr<EiPointer> ei_;
   static constexpr guint kEiWaitSeconds = 5;

@@ -6,8 +6,7 @@
 
 namespace platform::wayland {
 
-PointerOverlay::PointerOverlay(std::function<void()> found, std::function<void()> painted)
-    : found_(std::move(found)), painted_(std::move(painted)) {}
+PointerOverlay::PointerOverlay(std::function<void()> painted) : painted_(std::move(painted)) {}
 
 PointerOverlay::~PointerOverlay() { Hide(); }
 
@@ -58,7 +57,6 @@ gboolean PointerOverlay::OnEnter(GtkWidget* window, GdkEventCrossing* event, gpo
   self->answer_ = std::make_pair(geometry.x + static_cast<int>(std::floor(event->x)),
                                  geometry.y + static_cast<int>(std::floor(event->y)));
   self->Hide();
-  if (self->found_) self->found_();
   return TRUE;
 }
 

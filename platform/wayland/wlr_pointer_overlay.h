@@ -18,9 +18,8 @@ namespace platform::wayland {
 
 class PointerOverlay {
  public:
-  // Called from the loop once a Look() has found the pointer; Take() then has the answer.
   // `painted`, where given, is called once each frame of a surface is with the compositor.
-  explicit PointerOverlay(std::function<void()> found, std::function<void()> painted = nullptr);
+  explicit PointerOverlay(std::function<void()> painted = nullptr);
   ~PointerOverlay();
   PointerOverlay(const PointerOverlay&) = delete;
   PointerOverlay& operator=(const PointerOverlay&) = delete;
@@ -39,7 +38,7 @@ class PointerOverlay {
   static gboolean OnTimeout(gpointer self);
   void Hide();
 
-  std::function<void()> found_, painted_;
+  std::function<void()> painted_;
   std::vector<GtkWidget*> windows_;
   guint timeout_ = 0;
   std::optional<std::pair<int, int>> answer_;

@@ -1,9 +1,12 @@
 #include "platform/wayland/wlr_way.h"
 
+#include "platform/input_device.h"
+
 namespace platform::wayland {
 
 std::optional<std::pair<int, int>> WlrWay::ReadPointer() {
-  if (overlay_ == nullptr) return moved_;  // without a layer shell, only where we put it is known
+  if (overlay_ == nullptr)
+    throw PointerUnreadable(0, "这个桌面不告诉 Tapwing 指针的位置: 它没有 layer-shell (zwlr_layer_shell_v1). 请直接输入坐标");
   auto point = overlay_->Take();
   if (!point) overlay_->Look();
   return point;
@@ -11,7 +14,6 @@ std::optional<std::pair<int, int>> WlrWay::ReadPointer() {
 
 void WlrWay::Move(double x, double y) {
   pointer_.Move(static_cast<int>(x), static_cast<int>(y));
-  moved_ = std::make_pair(static_cast<int>(x), static_cast<int>(y));
 }
 
 }  // namespace platform::wayland

@@ -1,7 +1,7 @@
 // The way on wlroots compositors: the virtual pointer, and the pointer overlay for reading it,
 // both the backend's. Reading the pointer takes a frame: the first read shows the overlay and
-// knows nothing yet; once the overlay has the point, the backend delivers the F7 press again
-// and that read answers.
+// knows nothing yet; a read once the overlay has the point answers (F7 reads again at each
+// poll until then).
 #pragma once
 
 #include "platform/wayland/pointer_way.h"
@@ -23,7 +23,6 @@ class WlrWay : public PointerWay {
  private:
   VirtualPointer& pointer_;
   PointerOverlay* overlay_;
-  std::optional<std::pair<int, int>> moved_;  // where we last put the pointer
 };
 
 }  // namespace platform::wayland

@@ -68,6 +68,10 @@ def cleanup(remove_template=True):
                 continue
             _end_leftovers(session_dir)
             shutil.rmtree(session_dir, ignore_errors=True)
+        try:
+            config.SESSIONS_DIR.rmdir()  # only once no session is left in it
+        except OSError:
+            pass
     if remove_template:
         for arch in ("win32", "win64"):
             shutil.rmtree(prefix.template(arch), ignore_errors=True)

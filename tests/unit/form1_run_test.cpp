@@ -174,6 +174,42 @@ TEST_F(RunTest, CaptureWritesTheDevicesTextsAndRaisesTheFieldChecks) {
   EXPECT_EQ(system.input.opened, 1);
 }
 
+// A desktop that has not reported the pointer yet: F7 reads again at each poll and fills the
+// first report; where none comes in time, or none can come, one message and the fields stay.
+TEST_F(RunTest, CaptureWaitsForTheFirstReportThenGivesUpWithOneMessage) {
+  SetPoint("1", "2");
+  system.input.cursorKnown = false;
+  Poll({F7});
+  for (int i = 0; i < 50; ++i) Poll({});
+  system.input.cursorKnown = true;
+  system.input.cursorX = "640";
+  system.input.cursorY = "480";
+  Poll({});
+  EXPECT_EQ(text1().Text(), "640");
+  EXPECT_EQ(text2().Text(), "480");
+  const auto reads = calls().size();
+  Poll({});
+  EXPECT_EQ(calls().size(), reads);  // done: no more reads
+
+  system.input.cursorKnown = false;
+  Poll({F7});
+  for (int i = 0; i < 400; ++i) Poll({});
+  EXPECT_EQ(calls().size(), reads + 200);  // two seconds of polls, then no more
+  EXPECT_EQ(system.messages, (Messages{{"桌面没有告诉 Tapwing 指针的位置: 请移动一下鼠标, 再按 F7", "提示:"}}));
+  EXPECT_EQ(text1().Text(), "640");
+}
+
+TEST_F(RunTest, ACaptureWhereThePointerCannotBeReadSaysSoAndTheRunGoesOn) {
+  SetPoint("1", "2");
+  Start();
+  system.input.cursorUnreadable = "读不到";
+  Poll({F7});
+  Poll({});
+  EXPECT_EQ(system.messages, (Messages{{"读不到", "提示:"}}));
+  EXPECT_EQ(text1().Text(), "1");
+  EXPECT_TRUE(timer2().Running());
+}
+
 TEST_F(RunTest, AnUnknownActionTextOnlyMoves) {
   // The list cannot show such a text; the run must still not click.
   combo2().AddItem("左键单击 ", 7);

@@ -7,7 +7,9 @@ run beside the 32-bit suite. CTest sets the TAPWING_* variables; run by hand, th
 fit the standard presets.
 """
 
+import hashlib
 import os
+import stat
 import subprocess
 from pathlib import Path
 
@@ -36,7 +38,25 @@ ARCH = os.environ.get("TAPWING_ARCH") or (HOST_BUILDS or ["win32"])[0]
 PROGRAM_DIR = BUILD_ROOT / ARCH / "Tapwing"
 TOOLS_DIR = BUILD_ROOT / ARCH / "e2e-tools"
 LOCALE_DIR = WORK_DIR / "locale"
-SESSIONS_DIR = WORK_DIR / "sessions"
+
+
+def short_private_dir(work):
+    """The sessions' folder: a short one under /tmp, as their sockets' paths must fit in 107
+    bytes wherever the clone lives. Named after the work folder, so that the cleanup of the
+    same build finds what a killed run left there; refused where it is not ours alone."""
+    digest = hashlib.sha1(str(Path(work).resolve()).encode()).hexdigest()[:10]
+    folder = Path(f"/tmp/tw-{digest}")
+    try:
+        folder.mkdir(mode=0o700)
+    except FileExistsError:
+        pass
+    info = os.lstat(folder)
+    if not stat.S_ISDIR(info.st_mode) or info.st_uid != os.getuid() or info.st_mode & 0o077:
+        raise RuntimeError(f"{folder} is not a private folder of this user's: remove it")
+    return folder
+
+
+SESSIONS_DIR = short_private_dir(WORK_DIR)
 ARTIFACTS_DIR = WORK_DIR / "artifacts"
 
 TAPWING_EXE = PROGRAM_DIR / "Tapwing.exe"

@@ -257,6 +257,18 @@ class NativeSession(Session):
             self.input.type(value)
             wait_for(lambda: app.text(name) == value, 5, f"{value} typed into {name}")
 
+    def capture_once(self, app, point):
+        """The pointer moved there by the desktop's own input, then one F7: what the fields and
+        message boxes show once either changes (F7 may wait for the desktop's first report)."""
+        before = app.fields()
+        self.input.move(*point)
+        self.input.hold("F7") if self.global_hotkeys else self.send_hotkey("F7")
+        try:
+            wait_for(lambda: app.fields() != before or app.dialogs(), 5, "F7 to fill the fields or say why not")
+        except AssertionError:
+            pass  # what it shows is the caller's to judge
+        return app.fields(), app.dialogs()
+
     def capture(self, app, point, attempts=5):
         """Puts the point into app's fields the user's way: pointer there, F7. Each try comes
         from beside the point: a Wayland desktop reports the pointer only when it moves, and a

@@ -105,7 +105,9 @@ class PortalTest(unittest.TestCase):
             session.assert_no_clicks(session.wait_clicks_quiet(0.3, 5), 0.5)
 
             # The press that asks does nothing else; KDE's shortcut signals bring a short press
-            # with its release, and it still asks. The new session's pointer fills the fields.
+            # with its release, and it still asks.
+            moved = (POINT[0] - 300, POINT[1] - 200)
+            session.input.move(*moved)
             if session.family == "kwin":  # KWin 6 asks nothing: tapwing has its restore token
                 session.input.key("F7")
                 wait_for(session.portal_sessions, 5, "KDE to grant a new session")
@@ -113,7 +115,11 @@ class PortalTest(unittest.TestCase):
                 self.assertEqual(session.send_hotkey("F7"), (0, ""))
                 if session.asks():
                     portal_dialog(allow=True, timeout=30)  # the portal's backend may still be ending the old one
-            clicks_or_captures(app, (POINT[0] - 300, POINT[1] - 200))
+            if session.reads_pointer:
+                # One F7 in the new session fills where the pointer is, never the run's point.
+                self.assertEqual(session.capture_once(app, moved), (tuple(map(str, moved)), []))
+            else:
+                clicks_or_captures(app, moved)
             self.assertEqual(app.dialogs(), [])
         finally:
             app.kill()
