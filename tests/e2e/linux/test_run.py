@@ -172,6 +172,33 @@ class SecondOutputTest(unittest.TestCase):
                 self.assertEqual({(x, y) for _, _, x, y in session.clicks(mark)}, {point})
 
 
+class StopTest(unittest.TestCase):
+    def test_one_f6_stops_a_10_ms_run_at_once_on_every_output(self):
+        """Twenty runs on each output, each stopped by one press of F6: every run stops, and no
+        click lands more than 50 ms after the key went down. On sway the key runs `tapwing
+        --hotkey F6` through the desktop's binding, a process started per press: there every
+        run stops, in whatever time that takes."""
+        if not session.global_hotkeys:
+            self.skipTest(f"{session.kind}: no global shortcuts (F6 comes through `tapwing --hotkey`)")
+        bound_us = None if session.family == "sway" else 50_000
+        app.select("动作", "左键单击")
+        app.select("延时", "延时10MS")
+        for point in [POINT] + [(x + 117, 191) for x in getattr(session, "other_outputs", [])]:
+            session.enter_point(app, point)
+            for run in range(20):
+                mark = session.click_mark()
+                session.hold_hotkey("F5", lambda: len(session.clicks(mark)) >= 4, app)
+                pressed = time.monotonic_ns() // 1000  # the click target's clock
+                session.input.hold("F6")
+                try:
+                    session.wait_clicks_quiet(0.3, 3)
+                except AssertionError:
+                    raise AssertionError(f"run {run} at {point} went on after F6; {session.said('tapwing')}") from None
+                if bound_us:
+                    late = [e for e in session.clicks(mark) if e[0] > pressed + bound_us]
+                    self.assertEqual(late, [], f"run {run} at {point}: clicks more than 50 ms after F6")
+
+
 class EditDuringRunTest(unittest.TestCase):
     def test_junk_in_a_field_pauses_the_run_until_a_number_is_back(self):
         if session.x is None:
