@@ -1,6 +1,9 @@
 #include "platform/input_device.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 namespace platform {
 namespace {

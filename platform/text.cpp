@@ -1,6 +1,9 @@
 #include "platform/text.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace platform {
 namespace {

@@ -2,6 +2,7 @@
 // the window's logic counts characters as UTF-16 code units, as the system does.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 

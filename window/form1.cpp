@@ -2,7 +2,9 @@
 #include "window/form1.h"
 
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "window/form1_texts.h"
 

@@ -1,6 +1,9 @@
 // The coordinate fields: a placeholder while empty, emptied on entry, numbers only.
 #include "window/form1.h"
 
+#include <string>
+#include <string_view>
+
 #include "window/form1_texts.h"
 #include "window/number_text.h"
 

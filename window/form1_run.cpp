@@ -1,6 +1,10 @@
 // The hotkey poll (F7 capture, F5 start, F6 stop) and the clicking run.
 #include "window/form1.h"
 
+#include <cstddef>
+#include <string>
+#include <string_view>
+
 #include "platform/text.h"
 #include "window/form1_texts.h"
 #include "window/number_text.h"

@@ -2,7 +2,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace number_text {
 namespace {

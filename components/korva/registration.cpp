@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <string>

@@ -18,8 +18,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "skin_format.h"
 #include "skin_paint.h"

@@ -1,6 +1,7 @@
 #include "screen_facts.h"
 
 #include <cwchar>
+#include <vector>
 
 namespace tapwing::screen {
 namespace {

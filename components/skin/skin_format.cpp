@@ -4,6 +4,12 @@
 
 #include <array>
 #include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tapwing::skin {
 namespace {

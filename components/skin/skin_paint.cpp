@@ -2,6 +2,7 @@
 #include "skin_paint.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
 
 #include "screen_facts.h"

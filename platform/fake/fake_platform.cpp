@@ -1,7 +1,13 @@
 #include "platform/fake/fake_platform.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include "platform/text.h"
 

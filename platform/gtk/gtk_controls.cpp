@@ -1,6 +1,8 @@
 #include "platform/gtk/gtk_controls.h"
 
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include "platform/gtk/gtk_handles.h"
 

@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 
 #include <string>
+#include <string_view>
 
 #include "platform/controls.h"
 

@@ -2,6 +2,10 @@
 
 #include <cmath>
 #include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include "platform/layout.h"
 #include "platform/gtk/gtk_message_box.h"

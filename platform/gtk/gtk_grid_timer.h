@@ -15,6 +15,7 @@
 
 #include <ctime>
 #include <functional>
+#include <utility>
 
 #include "platform/timer_state.h"
 #include "platform/gtk/gtk_controls.h"

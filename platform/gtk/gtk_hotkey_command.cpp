@@ -3,7 +3,9 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform::gtk {
 namespace {

@@ -1,6 +1,7 @@
 #include "platform/gtk/gtk_message_box.h"
 
 #include <string>
+#include <string_view>
 
 namespace platform::gtk {
 

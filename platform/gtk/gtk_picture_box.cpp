@@ -1,6 +1,7 @@
 #include "platform/gtk/gtk_picture_box.h"
 
 #include <string>
+#include <string_view>
 
 #include "platform/gtk/gtk_handles.h"
 

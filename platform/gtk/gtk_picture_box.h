@@ -11,6 +11,7 @@
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <string_view>
 
 #include "platform/gtk/gtk_controls.h"
 

@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstddef>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
 namespace platform::gtk {
 

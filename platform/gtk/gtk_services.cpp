@@ -1,6 +1,9 @@
 #include "platform/gtk/gtk_services.h"
 
 #include <clocale>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/gtk/gtk_program_files.h"

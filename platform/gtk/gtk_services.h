@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/gtk/gtk_display_backend.h"
 #include "platform/gtk/gtk_form_window.h"

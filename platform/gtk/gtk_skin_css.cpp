@@ -2,9 +2,12 @@
 
 #include <gtk/gtk.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <string_view>
 
 #include "platform/gtk/gtk_handles.h"
 #include "platform/text.h"

@@ -6,8 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/wayland/ei_regions.h"

@@ -1,5 +1,8 @@
 #include "platform/wayland/input_route.h"
 
+#include <cstdint>
+#include <string>
+
 namespace platform::wayland {
 
 void InputRoute::Probed(std::uint32_t version, const std::string& why) {

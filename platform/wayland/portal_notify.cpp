@@ -1,6 +1,11 @@
 #include "platform/wayland/portal_notify.h"
 
+#include <cstdint>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
 
 namespace platform::wayland {
 namespace {

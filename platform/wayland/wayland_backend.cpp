@@ -2,8 +2,11 @@
 
 #include <gdk/gdkwayland.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <string>
 
 #include "platform/wayland/wayland_input.h"
 

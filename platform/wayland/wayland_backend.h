@@ -6,6 +6,7 @@
 // Tapwing's own window has the focus, and `tapwing --hotkey F5` from a desktop's key binding.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 

@@ -9,7 +9,12 @@
 
 #include <unistd.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace platform::wayland {
 

@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 

@@ -1,5 +1,8 @@
 #include "platform/wayland/wayland_input.h"
 
+#include <optional>
+#include <string>
+
 namespace platform::wayland {
 
 bool WaylandInput::ReadCursor(std::string& x, std::string& y) {

@@ -4,7 +4,10 @@
 // finds no device skips; failures come later, through the route's loss.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <string>
+#include <utility>
 
 #include "platform/input_device.h"
 #include "platform/wayland/pointer_way.h"

@@ -1,7 +1,12 @@
 #include "platform/wayland/wayland_portal.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <utility>
 
 namespace platform::wayland {
 namespace {

@@ -3,8 +3,15 @@
 #include <gdk/gdk.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/input_device.h"
 #include "platform/wayland/wayland_cursor_streams.h"

@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "platform/gtk/gtk_program_files.h"
 

@@ -1,8 +1,12 @@
 #include "platform/wayland/wayland_shortcuts.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <string>
+#include <utility>
 
 namespace platform::wayland {
 namespace {

@@ -7,8 +7,10 @@
 // position is taken to be of that kind.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace platform::wayland {

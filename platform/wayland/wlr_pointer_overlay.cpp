@@ -3,6 +3,9 @@
 #include <gtk-layer-shell/gtk-layer-shell.h>
 
 #include <cmath>
+#include <functional>
+#include <optional>
+#include <utility>
 
 namespace platform::wayland {
 

@@ -4,7 +4,9 @@
 #include <wayland-client.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 

@@ -1,5 +1,8 @@
 #include "platform/wayland/wlr_way.h"
 
+#include <optional>
+#include <utility>
+
 #include "platform/input_device.h"
 
 namespace platform::wayland {

@@ -4,6 +4,9 @@
 // poll until then).
 #pragma once
 
+#include <optional>
+#include <utility>
+
 #include "platform/wayland/pointer_way.h"
 #include "platform/wayland/wlr_pointer_overlay.h"
 #include "platform/wayland/wlr_virtual_pointer.h"

@@ -1,5 +1,8 @@
 #include "platform/win32/ansi_text.h"
 
+#include <string>
+#include <string_view>
+
 namespace platform::win32 {
 namespace {
 

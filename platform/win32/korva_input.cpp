@@ -1,7 +1,10 @@
 #include "platform/win32/korva_input.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace platform::win32 {

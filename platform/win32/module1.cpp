@@ -1,5 +1,9 @@
 #include "platform/win32/module1.h"
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 #include "platform/text.h"
 #include "platform/win32/gdiplus_flat.h"
 #include "platform/win32/lazy_proc.h"

@@ -1,5 +1,9 @@
 #include "platform/win32/win32_chores.h"
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 #include "platform/text.h"
 #include "platform/win32/ansi_text.h"
 #include "platform/win32/lazy_proc.h"

@@ -1,5 +1,8 @@
 #include "platform/win32/win32_controls.h"
 
+#include <string>
+#include <string_view>
+
 #include "platform/layout.h"
 #include "platform/win32/lazy_proc.h"
 #include "platform/win32/module1.h"

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/controls.h"
 #include "platform/timer_state.h"

@@ -3,6 +3,9 @@
 #include <commctrl.h>
 
 #include <exception>
+#include <memory>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/layout.h"

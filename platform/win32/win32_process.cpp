@@ -3,6 +3,8 @@
 #include <objbase.h>
 
 #include <map>
+#include <string>
+#include <string_view>
 
 #include "platform/text.h"
 #include "platform/win32/ansi_text.h"

@@ -1,5 +1,9 @@
 #include "platform/win32/win32_services.h"
 
+#include <memory>
+#include <string>
+#include <string_view>
+
 #include <objbase.h>
 
 #include "platform/win32/korva_input.h"

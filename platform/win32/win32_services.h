@@ -6,6 +6,10 @@
 // Not possible here: nothing of the interface is missing on Windows.
 #pragma once
 
+#include <memory>
+#include <string>
+#include <string_view>
+
 #include <windows.h>
 
 #include "platform/services.h"

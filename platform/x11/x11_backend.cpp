@@ -1,6 +1,8 @@
 #include "platform/x11/x11_backend.h"
 
 #include <cstdlib>
+#include <memory>
+#include <string>
 
 #include "platform/x11/x11_input.h"
 

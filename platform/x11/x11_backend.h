@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/gtk/gtk_display_backend.h"
 #include "platform/x11/x11_hotkeys.h"

@@ -4,6 +4,7 @@
 #include <gdk/gdk.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace platform::x11 {
 

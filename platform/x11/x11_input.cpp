@@ -1,5 +1,10 @@
 #include "platform/x11/x11_input.h"
 
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 

@@ -1,5 +1,6 @@
 // The hotkey poll and the clicking run.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "form1_fixture.h"

@@ -5,10 +5,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "gtk_test_support.h"

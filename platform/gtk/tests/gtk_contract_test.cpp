@@ -2,7 +2,10 @@
 #include "tests/unit/backend_contract.h"  // first: Xlib's macros would break gtest's headers
 
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include "platform/gtk/gtk_form_window.h"

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 #include <libeis.h>
 
+#include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/wayland/ei_pointer.h"

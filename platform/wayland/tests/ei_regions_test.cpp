@@ -2,7 +2,9 @@
 // edge where no region holds them.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <limits>
+#include <vector>
 
 #include "platform/wayland/ei_regions.h"
 

@@ -1,7 +1,9 @@
 // The route's transitions, driven as the backend drives them, without a desktop.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/wayland/input_route.h"

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "platform/wayland/wayland_gnome_shortcuts.h"
 #include "platform/wayland/wayland_restore_token.h"

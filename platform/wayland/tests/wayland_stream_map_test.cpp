@@ -3,6 +3,9 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/wayland/wayland_stream_map.h"
 

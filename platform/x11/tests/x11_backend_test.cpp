@@ -9,6 +9,7 @@
 #include <gdk/gdkx.h>
 
 #include <map>
+#include <string>
 #include <vector>
 
 #include "gtk_test_support.h"

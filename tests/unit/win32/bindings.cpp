@@ -1,5 +1,7 @@
 #include "bindings.h"
 
+#include <string>
+
 namespace {
 Bindings* current = nullptr;
 }  // namespace

@@ -1,5 +1,6 @@
 #include "fake_korva.h"
 
+#include <cstdint>
 #include <string>
 
 namespace fake {

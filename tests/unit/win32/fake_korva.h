@@ -2,6 +2,7 @@
 // named slots record what they are asked, and whose statuses the test chooses.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 

@@ -1,6 +1,8 @@
 #include "gdiplus_recorder.h"
 
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "platform/win32/gdiplus_flat.h"
 

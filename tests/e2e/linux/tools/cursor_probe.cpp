@@ -12,6 +12,8 @@
 #include <glib-unix.h>
 #include <glib.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
