@@ -39,6 +39,15 @@ bool HotkeyLatches::Pending() const {
 void HotkeyLatches::HearWindowKeys(GtkWidget* window) {
   g_signal_connect(window, "key-press-event", G_CALLBACK(&HotkeyLatches::OnWindowKey), this);
   g_signal_connect(window, "key-release-event", G_CALLBACK(&HotkeyLatches::OnWindowKey), this);
+  g_signal_connect(window, "focus-out-event", G_CALLBACK(&HotkeyLatches::OnWindowLeft), this);
+}
+
+// A key held as the focus leaves the window is released where the window never hears it: were
+// it kept down, the key's next press would be taken for its auto-repeat.
+gboolean HotkeyLatches::OnWindowLeft(GtkWidget*, GdkEventFocus*, gpointer data) {
+  auto* self = static_cast<HotkeyLatches*>(data);
+  for (KeyLatch& latch : self->latches_) latch.Release();
+  return FALSE;
 }
 
 gboolean HotkeyLatches::OnWindowKey(GtkWidget*, GdkEventKey* event, gpointer data) {

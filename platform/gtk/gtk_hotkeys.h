@@ -79,6 +79,7 @@ class HotkeyLatches : public Keyboard {
  private:
   static int Index(Hotkey key) { return static_cast<int>(key); }
   static gboolean OnWindowKey(GtkWidget* window, GdkEventKey* event, gpointer self);
+  static gboolean OnWindowLeft(GtkWidget* window, GdkEventFocus* event, gpointer self);
 
   std::array<KeyLatch, 3> latches_;
   std::function<void()> onPress_;

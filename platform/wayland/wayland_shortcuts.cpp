@@ -101,18 +101,22 @@ void Shortcuts::OnActivated(GVariant* parameters, bool down) {
     const Shortcut& shortcut = kShortcuts[i];
     if (std::strcmp(shortcut.id, id) != 0) continue;
     if (!down) {
-      releases_ = true;
+      held_[i] = false;
       keys_.Lift(shortcut.key);  // a quick press may come with its release in one batch
-    } else {
-      // GNOME repeats Activated while the key is held (every 30 ms after 500 ms) and says
-      // Deactivated only at the release. Before the first Deactivated, an Activated that soon
-      // after the key's last one is that repeat; the same hotkey pressed twice that fast would
-      // do no more than once anyway.
-      const bool repeat = when > lastActivated_[i] && when - lastActivated_[i] < 1000;
-      lastActivated_[i] = when;
-      if (!releases_ && !repeat) keys_.Release(shortcut.key);
-      keys_.Press(shortcut.key);
+      continue;
     }
+    // GNOME repeats Activated while the key is held (every 30 ms after 500 ms) and says
+    // Deactivated only at the release: an Activated that soon after the key's last one, with no
+    // Deactivated between, is that repeat. Any other is a new press, whatever became of the last
+    // one's release: a desktop may never send it, and the window may have seen a press of the
+    // key but not its release when the focus left it under the held key. Either would
+    // otherwise leave the key down, and its next press taken for a repeat: an F6 lost.
+    const bool repeat = held_[i] && when > lastActivated_[i] && when - lastActivated_[i] < 1000;
+    lastActivated_[i] = when;
+    held_[i] = true;
+    if (repeat) continue;
+    keys_.Release(shortcut.key);
+    keys_.Press(shortcut.key);
   }
 }
 

@@ -38,7 +38,7 @@ class Shortcuts {
   gtk::HotkeyLatches& keys_;
   std::string session_;
   std::string missing_;
-  bool releases_ = false;  // the portal has said Deactivated at least once
+  std::array<bool, 3> held_{};  // Activated, and no Deactivated since
   std::array<std::uint64_t, 3> lastActivated_{};  // each shortcut's last Activated, in ms
 };
 

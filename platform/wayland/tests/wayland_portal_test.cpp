@@ -344,6 +344,36 @@ TEST_F(PortalTest, OnlyAWellFormedActivatedOfTheBoundSessionPresses) {
   EXPECT_TRUE(keys.Pressed(Hotkey::F5));
 }
 
+// A press whose Deactivated never came must not leave the key down: the next press would be
+// taken for its repeat, and that F6 lost. GNOME's own repeats of a held key still count once.
+TEST_F(PortalTest, APressWhoseReleaseNeverCameLeavesTheNextPressCounting) {
+  Portal portal;
+  platform::gtk::HotkeyLatches keys;
+  Shortcuts shortcuts(portal, keys);
+  standIn_->Answer("CreateSession", kSessionGranted);
+  shortcuts.Bind();
+  ASSERT_TRUE(RunUntil([&] { return standIn_->Saw("BindShortcuts"); }));
+  const auto activated = [&](const char* key, int ms) {
+    standIn_->Emit(kGlobalShortcuts, "Activated",
+                   "(objectpath " + kSession + ", '" + key + "', uint64 " + std::to_string(ms) + ", @a{sv} {})");
+    EXPECT_TRUE(RunUntil([&] { return keys.Pending(); }));
+    return keys.Pressed(Hotkey::F6);
+  };
+  EXPECT_TRUE(activated("F6", 1000));
+  standIn_->Emit(kGlobalShortcuts, "Deactivated", "(objectpath " + kSession + ", 'F6', uint64 1100, @a{sv} {})");
+  standIn_->Emit(kGlobalShortcuts, "Activated", "(objectpath " + kSession + ", 'F5', uint64 1200, @a{sv} {})");
+  ASSERT_TRUE(RunUntil([&] { return keys.Pending(); }));  // the Deactivated is in
+  EXPECT_TRUE(keys.Pressed(Hotkey::F5));
+  keys.Press(Hotkey::F6);  // as the window hears it, just before the focus leaves it
+  EXPECT_TRUE(keys.Pressed(Hotkey::F6));
+  EXPECT_TRUE(activated("F6", 5000));
+  EXPECT_TRUE(activated("F6", 9000));  // no Deactivated between
+  standIn_->Emit(kGlobalShortcuts, "Activated", "(objectpath " + kSession + ", 'F6', uint64 9030, @a{sv} {})");
+  standIn_->Emit(kGlobalShortcuts, "Activated", "(objectpath " + kSession + ", 'F5', uint64 9040, @a{sv} {})");
+  ASSERT_TRUE(RunUntil([&] { return keys.Pending(); }));
+  EXPECT_FALSE(keys.Pressed(Hotkey::F6));  // 30 ms after: GNOME's repeat of the held key
+}
+
 // Each call waits for the reply to the one before: the portal may hand calls in flight to its
 // backend in any order. A tick that has sent nothing when the next comes gives way to it.
 TEST_F(PortalTest, EachCallWaitsForTheOneBeforeAndALateTickGivesWay) {
