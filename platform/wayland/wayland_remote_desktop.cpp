@@ -178,7 +178,7 @@ void RemoteDesktop::Start() {
 
 // A desktop that cannot cast its screens refuses the whole session (KWin 6 without OpenGL, as
 // in virtual machines without a GPU). Clicks through libei need no screen cast, so the session
-// is asked for again without one; F7 then knows only where Tapwing moved the pointer.
+// is asked for again without one; F7 then cannot read the pointer.
 bool RemoteDesktop::CastsNoScreens(const PortalAnswer& answer) {
   if (!castScreens_ || answer.response != 2 || !answer.error.empty() || !ClicksThroughLibei(version_)) return false;
   std::fprintf(stderr, "tapwing: 桌面不能共享屏幕, 远程桌面会话改为不带屏幕共享: F7 读不到指针的位置\n");

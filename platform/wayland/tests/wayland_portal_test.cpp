@@ -250,6 +250,12 @@ class PortalTest : public ::testing::Test {
     g_object_unref(bus_);
   }
   void SetUp() override { standIn_->Reset(); }
+  // A GlobalShortcuts session granted and bound by the stand-in.
+  static void Bind(Shortcuts& shortcuts) {
+    standIn_->Answer("CreateSession", kSessionGranted);
+    shortcuts.Bind();
+    ASSERT_TRUE(RunUntil([&] { return standIn_->Saw("BindShortcuts"); }));
+  }
 
   static inline GTestDBus* bus_ = nullptr;
   static inline StandIn* standIn_ = nullptr;
@@ -331,9 +337,7 @@ TEST_F(PortalTest, OnlyAWellFormedActivatedOfTheBoundSessionPresses) {
   Portal portal;
   platform::gtk::HotkeyLatches keys;
   Shortcuts shortcuts(portal, keys);
-  standIn_->Answer("CreateSession", kSessionGranted);
-  shortcuts.Bind();
-  ASSERT_TRUE(RunUntil([&] { return standIn_->Saw("BindShortcuts"); }));
+  ASSERT_NO_FATAL_FAILURE(Bind(shortcuts));
 
   standIn_->Emit(kGlobalShortcuts, "Activated", "(" + kSession + ", 'F6', uint64 1, @a{sv} {})");  // a string
   standIn_->Emit(kGlobalShortcuts, "Activated", "(objectpath " + kSession + ", 'F6')");
@@ -350,9 +354,7 @@ TEST_F(PortalTest, APressWhoseReleaseNeverCameLeavesTheNextPressCounting) {
   Portal portal;
   platform::gtk::HotkeyLatches keys;
   Shortcuts shortcuts(portal, keys);
-  standIn_->Answer("CreateSession", kSessionGranted);
-  shortcuts.Bind();
-  ASSERT_TRUE(RunUntil([&] { return standIn_->Saw("BindShortcuts"); }));
+  ASSERT_NO_FATAL_FAILURE(Bind(shortcuts));
   const auto activated = [&](const char* key, int ms) {
     standIn_->Emit(kGlobalShortcuts, "Activated",
                    "(objectpath " + kSession + ", '" + key + "', uint64 " + std::to_string(ms) + ", @a{sv} {})");

@@ -4,7 +4,7 @@ once, and the next F7 asks again; a session the desktop ends stops the run befor
 message, and the next F7 asks again and captures; a desktop without global shortcuts is named
 once on stderr, with no box, and GNOME's custom shortcuts for `tapwing --hotkey` are written and
 taken out on request. GNOME and KDE 6 ask, KDE 5.27 grants without asking; KWin 6 without
-screen casts (headless, no OpenGL) has F7 know only where tapwing moved the pointer, so there a
+screen casts (headless, no OpenGL) cannot have F7 read the pointer, so there a
 granted session is shown by its clicks instead of a capture."""
 
 import subprocess

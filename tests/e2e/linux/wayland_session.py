@@ -124,7 +124,7 @@ class WaylandSession(lh.NativeSession):
 
     # mutter 43 has no GlobalShortcuts, GNOME 48 has; sway binds the keys to `tapwing --hotkey`.
     global_hotkeys = property(lambda self: self.family in ("kwin", "sway") or self.kind == "gnome48")
-    # KWin 6 headless casts no screens (no OpenGL): F7 knows only where tapwing moved the pointer.
+    # KWin 6 headless casts no screens (no OpenGL): F7 says it cannot read the pointer there.
     reads_pointer = property(lambda self: self.kind != "kwin6")
 
     def __init__(self, name, kind, outputs=1, scale=1):
