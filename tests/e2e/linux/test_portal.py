@@ -107,7 +107,8 @@ class PortalTest(unittest.TestCase):
             # The press that asks does nothing else; KDE's shortcut signals bring a short press
             # with its release, and it still asks.
             moved = (POINT[0] - 300, POINT[1] - 200)
-            session.input.move(*moved)
+            if session.kind != "gnome48":  # GNOME 48's test input is a session of its own, new after PipeWire's restart
+                session.input.move(*moved)
             if session.family == "kwin":  # KWin 6 asks nothing: tapwing has its restore token
                 session.input.key("F7")
                 wait_for(session.portal_sessions, 5, "KDE to grant a new session")
