@@ -119,9 +119,7 @@ std::unique_ptr<InputDevice> WaylandBackend::OpenInput() {
 // While the route probes, and where the portal session is not granted yet, a press asks and
 // does nothing else. The presses after it wait for the answer, as those at start-up do.
 bool WaylandBackend::InputAllowed() {
-  if (route_.Admit()) return true;
-  hotkeys_.Hold();
-  return false;
+  return route_.Admit();
 }
 
 std::string WaylandBackend::AboutSession() {
