@@ -117,10 +117,8 @@ std::unique_ptr<InputDevice> WaylandBackend::OpenInput() {
 }
 
 // While the route probes, and where the portal session is not granted yet, a press asks and
-// does nothing else. The presses after it wait for the answer, as those at start-up do.
-bool WaylandBackend::InputAllowed() {
-  return route_.Admit();
-}
+// does nothing else.
+bool WaylandBackend::InputAllowed() { return route_.Admit(); }
 
 std::string WaylandBackend::AboutSession() {
   const char* socket = std::getenv("WAYLAND_DISPLAY");
