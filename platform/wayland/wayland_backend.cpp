@@ -117,8 +117,12 @@ std::unique_ptr<InputDevice> WaylandBackend::OpenInput() {
 }
 
 // While the route probes, and where the portal session is not granted yet, a press asks and
-// does nothing else.
-bool WaylandBackend::InputAllowed() { return route_.Admit(); }
+// does nothing else. The presses after it wait for the answer, as those at start-up do.
+bool WaylandBackend::InputAllowed() {
+  if (route_.Admit()) return true;
+  hotkeys_.Hold();
+  return false;
+}
 
 std::string WaylandBackend::AboutSession() {
   const char* socket = std::getenv("WAYLAND_DISPLAY");

@@ -107,14 +107,15 @@ class PortalTest(unittest.TestCase):
             # The press that asks does nothing else; KDE's shortcut signals bring a short press
             # with its release, and it still asks.
             moved = (POINT[0] - 300, POINT[1] - 200)
-            if session.kind != "gnome48":  # GNOME 48's test input is a session of its own, new after PipeWire's restart
-                session.input.move(*moved)
+            session.input.move(*moved)
             if session.family == "kwin":  # KWin 6 asks nothing: tapwing has its restore token
                 session.input.key("F7")
                 wait_for(session.portal_sessions, 5, "KDE to grant a new session")
             else:
+                # Known before the press: the session it asks for may spend the token at once.
+                asks = session.asks()
                 self.assertEqual(session.send_hotkey("F7"), (0, ""))
-                if session.asks():
+                if asks:
                     portal_dialog(allow=True, timeout=30)  # the portal's backend may still be ending the old one
             if session.reads_pointer:
                 # One F7 in the new session fills where the pointer is, never the run's point.
