@@ -12,6 +12,7 @@ namespace platform::wayland {
 namespace {
 
 constexpr const char* kGlobalShortcuts = "org.freedesktop.portal.GlobalShortcuts";
+constexpr const char* kBound = "tapwing: 全局快捷键 F5/F6/F7 已由桌面绑定";
 
 struct Shortcut {
   const char* id;
@@ -84,7 +85,9 @@ void Shortcuts::BindShortcuts() {
                     const bool any = bound != nullptr && g_variant_n_children(bound) > 0;
                     if (bound != nullptr) g_variant_unref(bound);
                     if (answer.response != 0 && !any)
-                      Report("全局快捷键没有绑定" + (answer.error.empty() ? "" : " (" + answer.error + ")"));
+                      return Report("全局快捷键没有绑定" + (answer.error.empty() ? "" : " (" + answer.error + ")"));
+                    // Until now the keys reach Tapwing only in its own window: say when they work everywhere.
+                    std::fprintf(stderr, "%s\n", kBound);
                   });
 }
 

@@ -592,7 +592,9 @@ class WaylandSession(lh.NativeSession):
 
         def ready():
             nonlocal answered
-            if dialogs is None and READY in log.read_bytes()[since:].decode(errors="replace"):
+            said = log.read_bytes()[since:].decode(errors="replace")
+            # Its shortcuts too: GNOME 48 may ask for them after the session is granted.
+            if dialogs is None and READY in said and (BOUND in said or not self.global_hotkeys):
                 return True
             if dialogs is not None and answered >= dialogs:
                 return True
@@ -712,6 +714,7 @@ def _check_running(proc, what):
 
 # tapwing's start-up line once its portal session is ready.
 READY = "tapwing: Wayland 输入: 远程桌面门户 (RemoteDesktop), 点击经"
+BOUND = "tapwing: 全局快捷键 F5/F6/F7 已由桌面绑定"
 
 
 def _showing(obj):
