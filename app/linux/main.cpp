@@ -18,7 +18,7 @@
 #include "window/form1.h"
 #if TAPWING_HAVE_WAYLAND
 #include "platform/wayland/wayland_backend.h"
-#include "platform/wayland/wayland_gnome_shortcuts.h"
+#include "platform/wayland/gnome/gnome_shortcuts.h"
 #endif
 #if TAPWING_HAVE_X11
 #include "platform/x11/x11_backend.h"

@@ -9,20 +9,20 @@ void InputRoute::Probed(std::uint32_t version, const std::string& why) {
   if (state_ != State::Probing) return;
   if (version > 0) {
     state_ = State::Asking;
-    if (effects_.ask) effects_.ask();
+    driver_.AskForSession();
     return;
   }
   state_ = wlr_ ? State::Wlr : State::None;
   Tell(why);
-  if (effects_.letPresses) effects_.letPresses(true);
+  driver_.LetPresses(true);
 }
 
-void InputRoute::Granted(const std::string& way) {
+void InputRoute::Granted() {
   if (state_ != State::Asking) return;
   state_ = State::Ready;
   worked_ = true;
-  Tell(way);
-  if (effects_.letPresses) effects_.letPresses(true);
+  Tell({});
+  driver_.LetPresses(true);
 }
 
 void InputRoute::Ended(std::int64_t code, const std::string& reason) {
@@ -30,13 +30,13 @@ void InputRoute::Ended(std::int64_t code, const std::string& reason) {
   if (wlr_ && !worked_) {
     state_ = State::Wlr;
     Tell("远程桌面门户失败: " + reason);
-    if (effects_.letPresses) effects_.letPresses(true);
+    driver_.LetPresses(true);
     return;
   }
   state_ = State::Idle;
   Tell(reason);
-  if (effects_.letPresses) effects_.letPresses(false);  // refused at start-up: its message is all those presses get
-  if (effects_.lost) effects_.lost(code, reason);
+  driver_.LetPresses(false);  // refused at start-up: its message is all those presses get
+  driver_.ReportLoss(code, reason);
 }
 
 bool InputRoute::Admit() {
@@ -46,7 +46,7 @@ bool InputRoute::Admit() {
       return false;
     case State::Idle:
       state_ = State::Asking;
-      if (effects_.ask) effects_.ask();
+      driver_.AskForSession();
       return false;
     case State::Ready:
     case State::Wlr:
@@ -56,10 +56,10 @@ bool InputRoute::Admit() {
   return true;
 }
 
-void InputRoute::Tell(const std::string& detail) {
+void InputRoute::Tell(const std::string& why) {
   if (told_) return;
   told_ = true;
-  if (effects_.tell) effects_.tell(state_, detail);
+  driver_.Tell(state_, why);
 }
 
 }  // namespace platform::wayland

@@ -13,9 +13,7 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <utility>
 
 namespace platform::wayland {
 
@@ -24,25 +22,27 @@ class InputRoute {
   enum class State { Probing, Asking, Ready, Idle, Wlr, None };
 
   // What the route has the backend do.
-  struct Effects {
-    std::function<void()> ask;                                           // ask the portal for a session
-    std::function<void(bool keep)> letPresses;                           // end the start-up wait
-    std::function<void(std::int64_t code, const std::string& reason)> lost;  // one message for the user
-    // The one line on stderr, once the route is settled: the way taken and what it knows of it
-    // (how the portal's clicks go; why there is no portal).
-    std::function<void(State way, const std::string& detail)> tell;
+  class Driver {
+   public:
+    virtual ~Driver() = default;
+    virtual void AskForSession() = 0;
+    virtual void LetPresses(bool keep) = 0;  // ends the start-up wait; `keep` false drops them
+    virtual void ReportLoss(std::int64_t code, const std::string& reason) = 0;  // one message for the user
+    // The one line on stderr, once the route is settled: the state it settled in and, where
+    // there is no portal session, why.
+    virtual void Tell(State state, const std::string& why) = 0;
   };
 
   // `wlr`: the compositor has the wlroots virtual pointer.
-  InputRoute(bool wlr, Effects effects) : wlr_(wlr), effects_(std::move(effects)) {}
+  InputRoute(bool wlr, Driver& driver) : wlr_(wlr), driver_(driver) {}
 
   State Current() const { return state_; }
 
   // The probe's answer: the portal's RemoteDesktop version (0: none) and, where there is none,
   // why.
   void Probed(std::uint32_t version, const std::string& why);
-  // A portal session was granted and started; `way` names how its clicks go, for the line.
-  void Granted(const std::string& way);
+  // The portal session asked for is granted and its clicks can go.
+  void Granted();
   // The portal session was refused or ended.
   void Ended(std::int64_t code, const std::string& reason);
   // An F7 or F5 press about to use the input. False where it must not act now: the route is
@@ -50,10 +50,10 @@ class InputRoute {
   bool Admit();
 
  private:
-  void Tell(const std::string& detail);
+  void Tell(const std::string& why);
 
   const bool wlr_;
-  Effects effects_;
+  Driver& driver_;
   State state_ = State::Probing;
   bool worked_ = false;  // a portal session was ready once: its loss is reported, not bypassed
   bool told_ = false;

@@ -8,37 +8,22 @@
 #include <memory>
 #include <string>
 
-#include "platform/wayland/wayland_input.h"
+#include "platform/wayland/input_paths.h"
 
 namespace platform::wayland {
 namespace {
 
-constexpr const char* kRemoteDesktop = "org.freedesktop.portal.RemoteDesktop";
-constexpr const char* kGlobalShortcuts = "org.freedesktop.portal.GlobalShortcuts";
 constexpr const char* kNothing =
     "这个桌面既没有远程桌面门户 (org.freedesktop.portal.RemoteDesktop; GNOME、KDE Plasma 有), 也没有 wlroots "
     "虚拟指针 (zwlr_virtual_pointer_v1; sway、Hyprland 等 wlroots 桌面有)";
 
-// The portal's version of `interface`, asked and waited for: only --about-session waits.
-std::uint32_t VersionNow(GDBusConnection* bus, const char* interface, std::string& error) {
-  if (bus == nullptr) return 0;
-  GError* failure = nullptr;
-  GVariant* reply = g_dbus_connection_call_sync(bus, kPortalName, kPortalPath, "org.freedesktop.DBus.Properties", "Get",
-                                                g_variant_new("(ss)", interface, "version"), G_VARIANT_TYPE("(v)"),
-                                                G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &failure);
-  if (reply == nullptr) {
-    // Only where no portal answers is that the reason; else it just lacks the interface.
-    if (NoPortalAnswers(failure)) error = failure->message;
-    g_error_free(failure);
-    return 0;
-  }
-  GVariant* value = nullptr;
-  g_variant_get(reply, "(v)", &value);
-  const std::uint32_t version = g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32) ? g_variant_get_uint32(value) : 0;
-  g_variant_unref(value);
-  g_variant_unref(reply);
-  return version;
-}
+// A route that only decides: --about-session asks the desktop for nothing.
+class Undriven : public InputRoute::Driver {
+  void AskForSession() override {}
+  void LetPresses(bool) override {}
+  void ReportLoss(std::int64_t, const std::string&) override {}
+  void Tell(InputRoute::State, const std::string&) override {}
+};
 
 }  // namespace
 
@@ -48,32 +33,14 @@ bool IsWaylandDisplay() {
 }
 
 WaylandBackend::WaylandBackend()
-    : desktop_(
-          portal_, [this](std::int64_t code, const std::string& reason) { route_.Ended(code, reason); },
-          [this](const std::string& way) { route_.Granted(way); }),
-      shortcuts_(portal_, hotkeys_),
-      wlr_(VirtualPointer::Open(gdk_display_get_default())),
-      route_(wlr_ != nullptr, RouteEffects()) {
-  if (wlr_) {
-    if (PointerOverlay::Supported())
-      overlay_ = std::make_unique<PointerOverlay>([this] { wlr_->Nudge(); });
-    wlrWay_ = std::make_unique<WlrWay>(*wlr_, overlay_.get());
-  }
+    : shortcuts_(portal_, hotkeys_),
+      wlr_(WlrWay::Open(gdk_display_get_default())),
+      route_(wlr_ != nullptr, *this),
+      portalInput_(portal_, route_) {
   hotkeys_.Hold();  // until the route knows how to reach the desktop
 }
 
 WaylandBackend::~WaylandBackend() = default;
-
-InputRoute::Effects WaylandBackend::RouteEffects() {
-  return {
-      [this] { desktop_.Ask(portalVersion_); },
-      [this](bool keep) { hotkeys_.Let(keep); },
-      [this](std::int64_t code, const std::string& reason) {
-        if (InputLost) InputLost(DeviceUnavailable(code, "远程桌面", reason));
-      },
-      [this](InputRoute::State way, const std::string& detail) { TellWay(way, detail); },
-  };
-}
 
 void WaylandBackend::Attach(GtkWidget* window) {
   hotkeys_.HearWindowKeys(window);
@@ -84,36 +51,40 @@ void WaylandBackend::Attach(GtkWidget* window) {
   });
 }
 
-void WaylandBackend::TellWay(InputRoute::State way, const std::string& detail) {
-  using State = InputRoute::State;
-  const char* input = way == State::Wlr   ? (overlay_ ? "wlroots 虚拟指针 (zwlr_virtual_pointer_v1), F7 用 layer-shell 透明层读指针"
-                                                      : "wlroots 虚拟指针 (zwlr_virtual_pointer_v1), 没有 layer-shell: F7 读不到指针的位置")
-                      : way == State::None ? "无, 第一次 F7/F5 会说明原因"
-                      : way == State::Ready ? "远程桌面门户 (RemoteDesktop)"
-                                            : "远程桌面门户 (RemoteDesktop), 未得到会话";
-  const char* separator = detail.empty() ? "" : way == State::Ready ? ", " : "; ";
-  std::fprintf(stderr, "tapwing: Wayland 输入: %s%s%s\n", input, separator, detail.c_str());
+void WaylandBackend::ReportLoss(std::int64_t code, const std::string& reason) {
+  if (InputLost) InputLost(DeviceUnavailable(code, "远程桌面", reason));
+}
+
+void WaylandBackend::Tell(InputRoute::State state, const std::string& why) {
+  const InputPath path = PathOf(state, portalInput_.ClicksTaken(), portalInput_.Casts(), wlr_ && wlr_->HasOverlay());
+  std::fprintf(stderr, "%s\n", SettledLine(path, why).c_str());
 }
 
 PointerWay* WaylandBackend::Way() {
   switch (route_.Current()) {
     case InputRoute::State::Probing:
-      return nullptr;
     case InputRoute::State::Asking:
-    case InputRoute::State::Ready:
     case InputRoute::State::Idle:
-      return &desktop_;
+      return nullptr;
+    case InputRoute::State::Ready:
+      return portalInput_.Way();
     case InputRoute::State::Wlr:
-      return wlrWay_.get();
+      return wlr_.get();
     case InputRoute::State::None:
       break;
   }
   throw DeviceUnavailable(0, "Wayland 指针", kNothing);
 }
 
+PointerReader* WaylandBackend::Reader() {
+  if (route_.Current() == InputRoute::State::Ready) return portalInput_.Reader();
+  if (route_.Current() == InputRoute::State::Wlr) return &wlr_->Reader();
+  return nullptr;
+}
+
 std::unique_ptr<InputDevice> WaylandBackend::OpenInput() {
   Way();  // throws where there is none: says what is missing
-  return std::make_unique<WaylandInput>([this] { return Way(); });
+  return std::make_unique<WaylandInput>(static_cast<WayInUse&>(*this));
 }
 
 // While the route probes, and where the portal session is not granted yet, a press asks and
@@ -125,27 +96,17 @@ bool WaylandBackend::InputAllowed() {
 }
 
 std::string WaylandBackend::AboutSession() {
-  const char* socket = std::getenv("WAYLAND_DISPLAY");
   std::string rdError, gsError;
-  const std::uint32_t rd = VersionNow(portal_.Bus(), kRemoteDesktop, rdError);
-  const std::uint32_t gs = VersionNow(portal_.Bus(), kGlobalShortcuts, gsError);
-  if (portal_.Bus() == nullptr) rdError = gsError = portal_.Missing();
-  const std::string noPortal = rdError.empty() ? "the desktop portal has no RemoteDesktop" : "no desktop portal: " + rdError;
+  const std::uint32_t rd = portal_.VersionNow(kRemoteDesktop, rdError);
+  const std::uint32_t gs = portal_.VersionNow(kGlobalShortcuts, gsError);
+  Undriven undriven;
+  InputRoute route(wlr_ != nullptr, undriven);
+  route.Probed(rd, {});
+  const InputPath path = PathOf(route.Current(), ChooseClicks(ClickFactsHere(rd)), true, wlr_ && wlr_->HasOverlay());
+  const std::string why = rdError.empty() ? "the desktop portal has no RemoteDesktop" : "no desktop portal: " + rdError;
+  const char* socket = std::getenv("WAYLAND_DISPLAY");
   std::string text = std::string("display server: Wayland (") + (socket ? socket : "wayland-0") + ")\n";
-  if (rd > 0) {
-    text += "input: RemoteDesktop portal (org.freedesktop.portal.RemoteDesktop v" + std::to_string(rd) + "), clicks " +
-            (ClicksThroughLibei(rd) ? "through libei (ConnectToEIS)" : "as the portal's Notify calls");
-    text += wlr_ ? "; the wlroots virtual pointer where its session fails\n" : "\n";
-    text += "pointer reading: ScreenCast portal cursor metadata (PipeWire)\n";
-  } else if (wlr_) {
-    text += "input: wlroots virtual pointer (zwlr_virtual_pointer_v1); " + noPortal + "\n";
-    text += overlay_ ? "pointer reading: a transparent layer-shell overlay (zwlr_layer_shell_v1) mapped for an instant at F7\n"
-                     : "pointer reading: none (no zwlr_layer_shell_v1): F7 says it cannot read the pointer\n";
-  } else {
-    text += "input: none; " + noPortal +
-            " (GNOME and KDE Plasma have one), and no zwlr_virtual_pointer_v1 (sway and other wlroots desktops "
-            "have it)\npointer reading: none\n";
-  }
+  text += AboutInput(path, rd, wlr_ != nullptr, why);
   if (gs > 0) {
     text += "hotkeys: GlobalShortcuts portal (org.freedesktop.portal.GlobalShortcuts v" + std::to_string(gs) + ")\n";
   } else {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/wayland/ei_pointer.h"
+#include "platform/wayland/ei/ei_pointer.h"
 
 namespace {
 
@@ -139,13 +139,14 @@ bool RunUntil(const std::function<bool()>& done) {
   return done();
 }
 
-struct Session {
+struct Session : platform::wayland::WayEvents {
   explicit Session(bool resume = true) : desktop(resume) {}
+  void WayReady() override { ++readyCalls; }
+  void WayLost(std::int64_t, const std::string& reason) override { losses.push_back(reason); }
   StandIn desktop;
   int readyCalls = 0;
   std::vector<std::string> losses;
-  EiPointer pointer{desktop.NewClient(), [this] { ++readyCalls; },
-                    [this](const std::string& reason) { losses.push_back(reason); }};
+  EiPointer pointer{desktop.NewClient(), *this};
 };
 
 TEST(EiPointer, SendsNothingBeforeTheResumeThenMovesClicksAndWheelStepsFramed) {

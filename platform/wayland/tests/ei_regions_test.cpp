@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "platform/wayland/ei_regions.h"
+#include "platform/wayland/ei/ei_regions.h"
 
 namespace {
 

@@ -6,21 +6,26 @@
 #include <utility>
 #include <vector>
 
+#include "platform/wayland/click_ways.h"
 #include "platform/wayland/input_route.h"
 
 namespace {
 
+using platform::wayland::ChooseClicks;
+using platform::wayland::Clicks;
 using platform::wayland::InputRoute;
 using State = InputRoute::State;
 
 // Everything the route had the backend do, in order.
-struct Recorder {
+struct Recorder : InputRoute::Driver {
   std::vector<std::string> did;
-  InputRoute::Effects Effects() {
-    return {[this] { did.push_back("ask"); },
-            [this](bool keep) { did.push_back(keep ? "let" : "drop presses"); },
-            [this](std::int64_t code, const std::string& reason) { did.push_back("lost " + std::to_string(code) + " " + reason); },
-            [this](State way, const std::string& detail) { did.push_back("tell " + std::to_string(int(way)) + " " + detail); }};
+  void AskForSession() override { did.push_back("ask"); }
+  void LetPresses(bool keep) override { did.push_back(keep ? "let" : "drop presses"); }
+  void ReportLoss(std::int64_t code, const std::string& reason) override {
+    did.push_back("lost " + std::to_string(code) + " " + reason);
+  }
+  void Tell(State state, const std::string& why) override {
+    did.push_back("tell " + std::to_string(int(state)) + (why.empty() ? "" : " " + why));
   }
   std::vector<std::string> Take() { return std::exchange(did, {}); }
 };
@@ -29,13 +34,13 @@ using Did = std::vector<std::string>;
 
 TEST(InputRoute, PressesWaitForTheStartUpSessionAndALostOneIsAskedForAgainByTheNextPress) {
   Recorder r;
-  InputRoute route(false, r.Effects());
+  InputRoute route(false, r);
   EXPECT_FALSE(route.Admit());  // still probing: waits, asks nothing
   route.Probed(2, "");
   EXPECT_EQ(r.Take(), Did{"ask"});
   EXPECT_FALSE(route.Admit());  // asking already: no second question
-  route.Granted("libei");
-  EXPECT_EQ(r.Take(), (Did{"tell 2 libei", "let"}));
+  route.Granted();
+  EXPECT_EQ(r.Take(), (Did{"tell 2", "let"}));
   EXPECT_TRUE(route.Admit());
 
   route.Ended(6, "会话已结束");
@@ -45,34 +50,34 @@ TEST(InputRoute, PressesWaitForTheStartUpSessionAndALostOneIsAskedForAgainByTheN
   EXPECT_FALSE(route.Admit());
   EXPECT_FALSE(route.Admit());
   EXPECT_EQ(r.Take(), Did{"ask"});
-  route.Granted("libei");
+  route.Granted();
   EXPECT_EQ(r.Take(), Did{"let"});  // the line was said once, at the first grant
   EXPECT_TRUE(route.Admit());
 }
 
 TEST(InputRoute, AStartUpSessionRefusedWithoutWlrootsDropsTheWaitingPressesAndSaysWhyOnce) {
   Recorder r;
-  InputRoute route(false, r.Effects());
+  InputRoute route(false, r);
   route.Probed(1, "");
   route.Ended(3, "用户没有允许远程控制");
   EXPECT_EQ(r.Take(), (Did{"ask", "tell 3 用户没有允许远程控制", "drop presses", "lost 3 用户没有允许远程控制"}));
   EXPECT_EQ(route.Current(), State::Idle);
-  route.Granted("late");  // not asked for: ignored
+  route.Granted();  // not asked for: ignored
   EXPECT_EQ(route.Current(), State::Idle);
 }
 
 TEST(InputRoute, APortalThatNeverWorkedGivesWayToWlrootsButOneThatWorkedIsReportedWhenLost) {
   Recorder r;
-  InputRoute fallback(true, r.Effects());
+  InputRoute fallback(true, r);
   fallback.Probed(2, "");
   fallback.Ended(4, "拒绝");
   EXPECT_EQ(r.Take(), (Did{"ask", "tell 4 远程桌面门户失败: 拒绝", "let"}));
   EXPECT_EQ(fallback.Current(), State::Wlr);
   EXPECT_TRUE(fallback.Admit());
 
-  InputRoute worked(true, r.Effects());
+  InputRoute worked(true, r);
   worked.Probed(2, "");
-  worked.Granted("Notify");
+  worked.Granted();
   r.Take();
   worked.Ended(6, "会话已结束");
   EXPECT_EQ(worked.Current(), State::Idle);
@@ -82,7 +87,7 @@ TEST(InputRoute, APortalThatNeverWorkedGivesWayToWlrootsButOneThatWorkedIsReport
 TEST(InputRoute, WithoutAPortalTheProbeSettlesOnWlrootsOrNothingAndLetsThePresses) {
   for (bool wlr : {true, false}) {
     Recorder r;
-    InputRoute route(wlr, r.Effects());
+    InputRoute route(wlr, r);
     route.Probed(0, "没有门户");
     const State way = wlr ? State::Wlr : State::None;
     EXPECT_EQ(route.Current(), way);
@@ -93,6 +98,16 @@ TEST(InputRoute, WithoutAPortalTheProbeSettlesOnWlrootsOrNothingAndLetsThePresse
     EXPECT_EQ(route.Current(), way);
     EXPECT_TRUE(r.Take().empty());
   }
+}
+
+// libei needs the portal's ConnectToEIS (version 2) and a build with libei; the switch keeps the
+// Notify calls.
+TEST(ChooseClicks, LibeiOnlyWhereThePortalAndTheBuildBothHaveItAndItIsNotSwitchedOff) {
+  EXPECT_EQ(ChooseClicks({2, true, false}), Clicks::Libei);
+  EXPECT_EQ(ChooseClicks({3, true, false}), Clicks::Libei);
+  EXPECT_EQ(ChooseClicks({1, true, false}), Clicks::Notify);
+  EXPECT_EQ(ChooseClicks({2, false, false}), Clicks::Notify);
+  EXPECT_EQ(ChooseClicks({2, true, true}), Clicks::Notify);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/wayland/wayland_gnome_shortcuts.h"
-#include "platform/wayland/wayland_restore_token.h"
+#include "platform/wayland/gnome/gnome_shortcuts.h"
+#include "platform/wayland/portal/restore_token.h"
 
 namespace {
 

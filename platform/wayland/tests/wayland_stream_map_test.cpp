@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/wayland/wayland_stream_map.h"
+#include "platform/wayland/screencast/stream_map.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 // Uses the default PipeWire socket unless --fd passes an inherited PipeWire remote.
 // SIGTERM or SIGINT ends it cleanly (exit 0).
 
-#include "platform/wayland/wayland_cursor_streams.h"
+#include "platform/wayland/screencast/cursor_streams.h"
 
 #include <glib-unix.h>
 #include <glib.h>
@@ -29,6 +29,21 @@ long long MonotonicMicros() {
   clock_gettime(CLOCK_MONOTONIC, &now);
   return now.tv_sec * 1000000LL + now.tv_nsec / 1000;
 }
+
+struct Printer : platform::wayland::CursorEvents {
+  Printer(GMainLoop* loop, int& status) : loop(loop), status(status) {}
+  void PointerAt(std::size_t stream, int x, int y) override {
+    std::printf("%lld moved %zu %d %d\n", MonotonicMicros(), stream, x, y);
+  }
+  void PointerLeft(std::size_t stream) override { std::printf("%lld left %zu\n", MonotonicMicros(), stream); }
+  void StreamsFailed(const std::string& reason) override {
+    std::printf("%lld failed %s\n", MonotonicMicros(), reason.c_str());
+    status = 1;
+    g_main_loop_quit(loop);
+  }
+  GMainLoop* loop;
+  int& status;
+};
 
 }  // namespace
 
@@ -57,17 +72,8 @@ int main(int argc, char** argv) {
   g_unix_signal_add(SIGTERM, quit, loop);
   g_unix_signal_add(SIGINT, quit, loop);
 
-  auto streams = std::make_unique<platform::wayland::CursorStreams>(
-      fd, nodes,
-      [](std::size_t stream, int x, int y) {
-        std::printf("%lld moved %zu %d %d\n", MonotonicMicros(), stream, x, y);
-      },
-      [](std::size_t stream) { std::printf("%lld left %zu\n", MonotonicMicros(), stream); },
-      [&](const std::string& reason) {
-        std::printf("%lld failed %s\n", MonotonicMicros(), reason.c_str());
-        status = 1;
-        g_main_loop_quit(loop);
-      });
+  Printer printer{loop, status};
+  auto streams = std::make_unique<platform::wayland::CursorStreams>(fd, nodes, printer);
   g_main_loop_run(loop);
   streams.reset();
   g_main_loop_unref(loop);
