@@ -9,17 +9,15 @@
 # The first run downloads about 600 MB and installs debootstrap on the host when it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/packages.sh
+source scripts/packages.sh
 
 say() { echo "debian13: $*"; }
 skip() { echo "Debian 13 lane skipped: $*"; exit 77; }
 
-# Everything the root gets, in one place. A root made before a package joined gets it on the
-# next run.
-build=(
-  cmake ninja-build g++ pkg-config libgtest-dev
-  libgtk-3-dev libx11-dev libxi-dev libxtst-dev libpipewire-0.3-dev
-  libwayland-dev wayland-protocols libgtk-layer-shell-dev libei-dev plasma-wayland-protocols
-)
+# Everything the root gets: the build packages both releases take (packages.sh), the rest here.
+# A root made before a package joined gets it on the next run.
+build=("${linux_build[@]}" libei-dev plasma-wayland-protocols)
 common=(
   dbus dbus-daemon dbus-user-session at-spi2-core python3 python3-gi python3-pyatspi gir1.2-atspi-2.0
   gir1.2-glib-2.0 libglib2.0-bin pipewire pipewire-bin wireplumber procps

@@ -6,13 +6,13 @@
 #   setup.sh windows   building and running the Windows program under Wine (run.sh --windows)
 #   setup.sh lane      making the Debian 13 lane's root (scripts/debian13.sh)
 set -euo pipefail
+# shellcheck source=scripts/packages.sh
+source "$(dirname "$0")/packages.sh"
 
 # Building the native program (its unit tests are part of the build) and running it, on the
 # desktop or on a private Xvfb.
 native=(
-  cmake ninja-build g++ pkg-config libgtest-dev
-  libgtk-3-dev libx11-dev libxi-dev libxtst-dev libpipewire-0.3-dev
-  libwayland-dev wayland-protocols libgtk-layer-shell-dev
+  "${linux_build[@]}"
   xvfb x11-utils dbus dbus-x11 at-spi2-core fonts-wqy-microhei fonts-dejavu-core
 )
 # The Windows program and Wine, as on a Chinese Windows (the locale gives code page 936).
@@ -82,14 +82,14 @@ if [ -n "$todo" ]; then
     apt-get update -q && break
     [ "$try" -lt 3 ] && { echo "setup: apt-get update failed, trying again in 15 s" >&2; sleep 15; }
   done
-  install() { apt-get install -y -q --no-install-recommends -o Acquire::Retries=3 "$@"; }
+  install_packages() { apt-get install -y -q --no-install-recommends -o Acquire::Retries=3 "$@"; }
   # shellcheck disable=SC2086
-  if ! install $todo; then
+  if ! install_packages $todo; then
     # An i386 list the mirror got wrong leaves wine32 uninstallable: the rest still goes in,
     # and wine-arch.sh then says the 32-bit build cannot run here and why.
     [[ " $(echo $todo) " == *:i386* ]] || exit 1
     echo "setup: installing without the i386 packages, which apt could not resolve" >&2
     # shellcheck disable=SC2046
-    install $(printf '%s\n' $todo | grep -v ':i386$')
+    install_packages $(printf '%s\n' $todo | grep -v ':i386$')
   fi
 fi
