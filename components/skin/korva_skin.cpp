@@ -190,104 +190,136 @@ bool ChangesListFace(HWND hwnd, UINT msg) {
   }
 }
 
-LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
+// One message as the subclass procedure got it.
+struct Message {
+  HWND hwnd;
+  UINT msg;
+  WPARAM wp;
+  LPARAM lp;
+
+  LRESULT PassOn() const { return DefSubclassProc(hwnd, msg, wp, lp); }
+};
+
+// The handlers give the message's result when the skin takes the message over, nothing when
+// it goes on as usual.
+using Handled = std::optional<LRESULT>;
+
+LRESULT DetachWindow(const Message& m, UINT_PTR id) {
+  RemovePropW(m.hwnd, kRoleProperty);
+  RemoveWindowSubclass(m.hwnd, SkinProc, id);
+  return m.PassOn();
+}
+
+LRESULT StyleCreatedWindow(const Message& m, DWORD_PTR ref) {
   const Role role = static_cast<Role>(ref & kRoleMask);
-  switch (msg) {
-    case WM_NCDESTROY:
-      RemovePropW(hwnd, kRoleProperty);
-      RemoveWindowSubclass(hwnd, SkinProc, id);
-      return DefSubclassProc(hwnd, msg, wp, lp);
+  const LRESULT result = m.PassOn();
+  if ((ref & kPending) && result != -1) {
+    Subclass(m.hwnd, role, false);
+    ApplyStyle(m.hwnd, role, true);
+  }
+  return result;
+}
 
-    case WM_CREATE: {
-      const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-      if ((ref & kPending) && result != -1) {
-        Subclass(hwnd, role, false);
-        ApplyStyle(hwnd, role, true);
-      }
-      return result;
-    }
+Handled ColourChild(const Message& m) {
+  if (m.msg == WM_CTLCOLORSCROLLBAR || m.msg == WM_CTLCOLORMSGBOX) return std::nullopt;
+  HBRUSH brush = ChildColours(m.hwnd, m.msg, reinterpret_cast<HDC>(m.wp), reinterpret_cast<HWND>(m.lp));
+  if (!brush) return std::nullopt;
+  return reinterpret_cast<LRESULT>(brush);
+}
 
+Handled SetSkinFont(const Message& m, Role role) {
+  if (!TakesFont(role)) return std::nullopt;
+  return DefSubclassProc(m.hwnd, m.msg, reinterpret_cast<WPARAM>(g_theme->FontFor(m.hwnd)), m.lp);
+}
+
+Handled EraseBackground(const Message& m, Role role) {
+  if (role == kTop || role == kMessageBox) {
+    RECT rc;
+    GetClientRect(m.hwnd, &rc);
+    FillRect(reinterpret_cast<HDC>(m.wp), &rc, g_theme->window.brush);
+    return 1;
+  }
+  if (role == kGroupBox || role == kDropDownList) return 1;  // WM_PAINT covers it all
+  return std::nullopt;
+}
+
+Handled PaintSkinnedFace(const Message& m, Role role) {
+  if (role != kGroupBox && role != kDropDownList && role != kMessageBox) return std::nullopt;
+  Paint(m.hwnd, role, reinterpret_cast<HDC>(m.wp));
+  return 0;
+}
+
+Handled ThinEditFrame(const Message& m, Role role) {
+  if (role != kEdit || !HasFlatFrame(m.hwnd)) return std::nullopt;
+  RECT* rc = m.wp ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(m.lp)->rgrc[0] : reinterpret_cast<RECT*>(m.lp);
+  const RECT outer = *rc;
+  const LRESULT result = m.PassOn();
+  *rc = outer;
+  InflateRect(rc, -1, -1);  // a 2 px 3-D edge becomes a 1 px line: more room for CJK text
+  return result;
+}
+
+Handled PaintFlatEditFrame(const Message& m, Role role) {
+  if (role != kEdit || !HasFlatFrame(m.hwnd)) return std::nullopt;
+  PaintEditFrame(*g_theme, m.hwnd);
+  return 0;
+}
+
+Handled SkinMessageBox(const Message& m, Role role) {
+  if (role != kTop) return std::nullopt;
+  const LRESULT result = m.PassOn();
+  if (HWND text = MessageBoxText(m.hwnd)) {
+    Subclass(m.hwnd, kMessageBox, false);
+    FitMessageBox(*g_theme, m.hwnd, text);
+  }
+  return result;
+}
+
+Handled HandleSkinMessage(const Message& m, UINT_PTR id, DWORD_PTR ref) {
+  const Role role = static_cast<Role>(ref & kRoleMask);
+  switch (m.msg) {
+    case WM_NCDESTROY: return DetachWindow(m, id);
+    case WM_CREATE: return StyleCreatedWindow(m, ref);
     case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
-      if (msg != WM_CTLCOLORSCROLLBAR && msg != WM_CTLCOLORMSGBOX) {
-        if (HBRUSH brush = ChildColours(hwnd, msg, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp))) {
-          return reinterpret_cast<LRESULT>(brush);
-        }
-      }
-      break;
-
-    case WM_SETFONT:
-      if (TakesFont(role)) {
-        return DefSubclassProc(hwnd, msg, reinterpret_cast<WPARAM>(g_theme->FontFor(hwnd)), lp);
-      }
-      break;
-
-    case WM_ERASEBKGND:
-      if (role == kTop || role == kMessageBox) {
-        RECT rc;
-        GetClientRect(hwnd, &rc);
-        FillRect(reinterpret_cast<HDC>(wp), &rc, g_theme->window.brush);
-        return 1;
-      }
-      if (role == kGroupBox || role == kDropDownList) return 1;  // WM_PAINT covers it all
-      break;
-
-    case WM_PAINT: case WM_PRINTCLIENT:
-      if (role == kGroupBox || role == kDropDownList || role == kMessageBox) {
-        Paint(hwnd, role, reinterpret_cast<HDC>(wp));
-        return 0;
-      }
-      break;
-
-    case WM_NCCALCSIZE:
-      if (role == kEdit && HasFlatFrame(hwnd)) {
-        RECT* rc = wp ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lp)->rgrc[0] : reinterpret_cast<RECT*>(lp);
-        const RECT outer = *rc;
-        const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-        *rc = outer;
-        InflateRect(rc, -1, -1);  // a 2 px 3-D edge becomes a 1 px line: more room for CJK text
-        return result;
-      }
-      break;
-
-    case WM_NCPAINT:
-      if (role == kEdit && HasFlatFrame(hwnd)) {
-        PaintEditFrame(*g_theme, hwnd);
-        return 0;
-      }
-      break;
-
-    case WM_INITDIALOG:
-      if (role == kTop) {
-        const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-        if (HWND text = MessageBoxText(hwnd)) {
-          Subclass(hwnd, kMessageBox, false);
-          FitMessageBox(*g_theme, hwnd, text);
-        }
-        return result;
-      }
-      break;
-
-    default: break;
+      return ColourChild(m);
+    case WM_SETFONT: return SetSkinFont(m, role);
+    case WM_ERASEBKGND: return EraseBackground(m, role);
+    case WM_PAINT: case WM_PRINTCLIENT: return PaintSkinnedFace(m, role);
+    case WM_NCCALCSIZE: return ThinEditFrame(m, role);
+    case WM_NCPAINT: return PaintFlatEditFrame(m, role);
+    case WM_INITDIALOG: return SkinMessageBox(m, role);
+    default: return std::nullopt;
   }
+}
 
+// Some controls draw parts of themselves in system colours while handling a message: the skin's
+// look goes back over them once the control is done.
+LRESULT PassOnAndRestyle(const Message& m, Role role) {
+  const UINT msg = m.msg;
   if (role == kEdit && (msg == WM_SETFOCUS || msg == WM_KILLFOCUS || msg == WM_ENABLE)) {
-    const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-    if (IsWindow(hwnd) && IsWindowVisible(hwnd) && HasFlatFrame(hwnd)) PaintEditFrame(*g_theme, hwnd);
+    const LRESULT result = m.PassOn();
+    if (IsWindow(m.hwnd) && IsWindowVisible(m.hwnd) && HasFlatFrame(m.hwnd)) PaintEditFrame(*g_theme, m.hwnd);
     return result;
   }
   if (role == kGroupBox && (msg == WM_ENABLE || msg == WM_SETTEXT || msg == WM_UPDATEUISTATE)) {
     // The button control may draw its own frame right away on these; draw ours over it.
-    const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-    if (IsWindow(hwnd)) InvalidateRect(hwnd, nullptr, TRUE);
+    const LRESULT result = m.PassOn();
+    if (IsWindow(m.hwnd)) InvalidateRect(m.hwnd, nullptr, TRUE);
     return result;
   }
-  if (role == kDropDownList && ChangesListFace(hwnd, msg)) {
-    const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-    if (IsWindow(hwnd)) InvalidateRect(hwnd, nullptr, FALSE);
+  if (role == kDropDownList && ChangesListFace(m.hwnd, msg)) {
+    const LRESULT result = m.PassOn();
+    if (IsWindow(m.hwnd)) InvalidateRect(m.hwnd, nullptr, FALSE);
     return result;
   }
-  return DefSubclassProc(hwnd, msg, wp, lp);
+  return m.PassOn();
+}
+
+LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
+  const Message m{hwnd, msg, wp, lp};
+  if (const Handled result = HandleSkinMessage(m, id, ref)) return *result;
+  return PassOnAndRestyle(m, static_cast<Role>(ref & kRoleMask));
 }
 
 void OnCreating(HWND hwnd, const CREATESTRUCTW& cs) {
