@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "platform/gtk/gtk_form_window.h"
-#include "platform/gtk/gtk_grid_timer.h"
 #include "platform/gtk/gtk_hotkey_command.h"
 #include "platform/gtk/gtk_message_box.h"
 #include "platform/gtk/gtk_services.h"
@@ -106,11 +105,8 @@ int main(int argc, char** argv) {
   platform::gtk::HotkeyLatches& keyboard = display->Hotkeys();
   try {
     Form1 form(window, system, keyboard);
-    // The poll's ticks only read the hotkeys: at rest it sleeps, and a press wakes it on its
-    // own 10 ms grid, so a press is still read at the tick it would have been.
-    auto& poll = dynamic_cast<platform::gtk::GridTimer&>(form.Timer1);
-    poll.SleepWhile([&keyboard, &form] { return !keyboard.Pending() && !form.CaptureWaiting(); });
-    keyboard.OnPress([&poll] { poll.Wake(); });
+    // An F7 still waiting for the desktop to report the pointer keeps the poll ticking.
+    window.SleepPollAtRest(keyboard, [&form] { return form.CaptureWaiting(); });
     form.Form_Load();
     if (system.Ended()) return 0;
     // Only the one copy that runs asks the desktop for anything, before its window takes input.

@@ -111,9 +111,17 @@ PictureBox& FormWindow::AddPictureBox(const Bounds& bounds, std::string_view too
   return Place(std::move(picture), bounds, nullptr);
 }
 
-Timer& FormWindow::AddTimer(int interval, bool enabled, TimerUse) {
+Timer& FormWindow::AddTimer(int interval, bool enabled, TimerUse use) {
   timers_.push_back(std::make_unique<GridTimer>(*this, interval, enabled));
+  if (use == TimerUse::Poll) poll_ = timers_.back().get();
   return *timers_.back();
+}
+
+void FormWindow::SleepPollAtRest(HotkeyLatches& keyboard, std::function<bool()> keepAwake) {
+  if (poll_ == nullptr) return;
+  GridTimer& poll = *poll_;
+  poll.SleepWhile([&keyboard, keepAwake = std::move(keepAwake)] { return !keyboard.Pending() && !keepAwake(); });
+  keyboard.OnPress([&poll] { poll.Wake(); });
 }
 
 void FormWindow::Raise(Event event) {

@@ -12,6 +12,7 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@
 #include "platform/gtk/gtk_controls.h"
 #include "platform/gtk/gtk_grid_timer.h"
 #include "platform/gtk/gtk_handles.h"
+#include "platform/gtk/gtk_hotkeys.h"
 
 namespace platform::gtk {
 
@@ -41,6 +43,12 @@ class FormWindow : public FormBuilder, public EventSink {
 
   // Runs a handler; an exception escaping it is reported once and ends the program.
   void Raise(Event event) override;
+
+  // The poll timer's ticks only read the hotkeys: it sleeps after a tick that finds no press of
+  // `keyboard` waiting and no `keepAwake`, and a press wakes it on its own grid, so the press is
+  // still read at the tick it would have been. Call before the loop runs, once the form has its
+  // timers.
+  void SleepPollAtRest(HotkeyLatches& keyboard, std::function<bool()> keepAwake);
 
   // The top-level window; null before SetForm.
   GtkWindow* Window() const { return window_ != nullptr ? GTK_WINDOW(window_.get()) : nullptr; }
@@ -73,6 +81,7 @@ class FormWindow : public FormBuilder, public EventSink {
   double dpi_ = 96;
   std::vector<std::unique_ptr<Control>> controls_;
   std::vector<std::unique_ptr<GridTimer>> timers_;
+  GridTimer* poll_ = nullptr;  // the timer added for TimerUse::Poll
   FocusTracker focus_;
   int openBoxes_ = 0;
   bool ending_ = false;

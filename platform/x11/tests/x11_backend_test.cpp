@@ -53,9 +53,8 @@ TEST(X11Hotkeys, HearsKeysOfOtherClientsThroughRawEvents) {
 TEST(GridTimer, ASleepingPollWakesOnAPressOnItsOwnGrid) {
   FormWindow window;
   X11Hotkeys keys;
-  auto& poll = dynamic_cast<GridTimer&>(window.AddTimer(10, true, platform::TimerUse::Poll));
-  poll.SleepWhile([&keys] { return !keys.Pending(); });
-  keys.OnPress([&poll] { poll.Wake(); });
+  auto& poll = window.AddTimer(10, true, platform::TimerUse::Poll);
+  window.SleepPollAtRest(keys, [] { return false; });
   std::vector<gint64> ticks;
   bool pressed = false;
   poll.Tick = [&] {
