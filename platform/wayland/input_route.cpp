@@ -7,7 +7,7 @@ namespace platform::wayland {
 
 void InputRoute::Probed(std::uint32_t version, const std::string& why) {
   if (state_ != State::Probing) return;
-  if (version > 0) {
+  if (version > 0 && !wlr_) {
     state_ = State::Asking;
     driver_.AskForSession();
     return;
@@ -20,19 +20,12 @@ void InputRoute::Probed(std::uint32_t version, const std::string& why) {
 void InputRoute::Granted() {
   if (state_ != State::Asking) return;
   state_ = State::Ready;
-  worked_ = true;
   Tell({});
   driver_.LetPresses(true);
 }
 
 void InputRoute::Ended(std::int64_t code, const std::string& reason) {
   if (state_ != State::Asking && state_ != State::Ready) return;
-  if (wlr_ && !worked_) {
-    state_ = State::Wlr;
-    Tell("远程桌面门户失败: " + reason);
-    driver_.LetPresses(true);
-    return;
-  }
   state_ = State::Idle;
   Tell(reason);
   driver_.LetPresses(false);  // refused at start-up: its message is all those presses get

@@ -1,15 +1,16 @@
 // Which way Tapwing's clicks take to a Wayland desktop, as one state machine: the probe's
-// choice, the portal's permission, its loss, and the fallback to the wlroots pointer. It knows
-// no D-Bus and no display: the backend feeds it what the desktop answered and carries out what
-// it decides, so every transition can be tried without a desktop.
+// choice, the portal's permission and its loss. It knows no D-Bus and no display: the backend
+// feeds it what the desktop answered and carries out what it decides, so every transition can
+// be tried without a desktop.
 //
 //   Probing --probed(portal)--> Asking --granted--> Ready --ended--> Idle --press--> Asking
-//           --probed(no portal)--> Wlr or None          Asking --refused--> Idle (or Wlr, below)
+//           --probed(wlroots, or no portal)--> Wlr or None      Asking --refused--> Idle
 //
-// A portal that fails before it ever worked gives way to the wlroots pointer where there is
-// one (sway with GNOME's or KDE's portal backend installed beside it). Presses made while the
-// route is still probing, or asking at start-up, wait; they count once it is settled, and are
-// dropped where the start-up session is refused: its one message is all they get.
+// A wlroots desktop takes its own virtual pointer, even where a portal answers: that portal
+// belongs to another desktop installed beside it (labwc's portal config falls back to any).
+// Presses made while the route is still probing, or asking at start-up, wait; they count once
+// it is settled, and are dropped where the start-up session is refused: its one message is all
+// they get.
 #pragma once
 
 #include <cstdint>
@@ -55,7 +56,6 @@ class InputRoute {
   const bool wlr_;
   Driver& driver_;
   State state_ = State::Probing;
-  bool worked_ = false;  // a portal session was ready once: its loss is reported, not bypassed
   bool told_ = false;
 };
 

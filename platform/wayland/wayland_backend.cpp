@@ -17,6 +17,8 @@ constexpr const char* kNothing =
     "这个桌面既没有远程桌面门户 (org.freedesktop.portal.RemoteDesktop; GNOME、KDE Plasma 有), 也没有 wlroots "
     "虚拟指针 (zwlr_virtual_pointer_v1; sway、Hyprland 等 wlroots 桌面有)";
 
+constexpr const char* kWlrootsDesktop = "wlroots 桌面: 不用别的桌面的远程桌面门户";
+
 // A route that only decides: --about-session asks the desktop for nothing.
 class Undriven : public InputRoute::Driver {
   void AskForSession() override {}
@@ -44,6 +46,12 @@ WaylandBackend::~WaylandBackend() = default;
 
 void WaylandBackend::Attach(GtkWidget* window) {
   hotkeys_.HearWindowKeys(window);
+  // A wlroots desktop has neither portal of its own: one installed beside it belongs to
+  // another desktop (labwc's portal config falls back to any), and would only fail.
+  if (wlr_) {
+    shortcuts_.LeaveToDesktop();
+    return route_.Probed(0, kWlrootsDesktop);
+  }
   shortcuts_.Bind();
   portal_.Version(kRemoteDesktop, [this](std::uint32_t version, const std::string& error) {
     portalVersion_ = version;  // known now: asking needs no second question
@@ -96,22 +104,26 @@ bool WaylandBackend::InputAllowed() {
 }
 
 std::string WaylandBackend::AboutSession() {
+  // Asked as Attach asks: on a wlroots desktop, nothing.
   std::string rdError, gsError;
-  const std::uint32_t rd = portal_.VersionNow(kRemoteDesktop, rdError);
-  const std::uint32_t gs = portal_.VersionNow(kGlobalShortcuts, gsError);
+  const std::uint32_t rd = wlr_ ? 0 : portal_.VersionNow(kRemoteDesktop, rdError);
+  const std::uint32_t gs = wlr_ ? 0 : portal_.VersionNow(kGlobalShortcuts, gsError);
   Undriven undriven;
   InputRoute route(wlr_ != nullptr, undriven);
   route.Probed(rd, {});
   const InputPath path = PathOf(route.Current(), ChooseClicks(ClickFactsHere(rd)), true, wlr_ && wlr_->HasOverlay());
-  const std::string why = rdError.empty() ? "the desktop portal has no RemoteDesktop" : "no desktop portal: " + rdError;
+  const std::string why = wlr_                ? "a wlroots desktop: no portal asked"
+                          : rdError.empty() ? "the desktop portal has no RemoteDesktop"
+                                            : "no desktop portal: " + rdError;
   const char* socket = std::getenv("WAYLAND_DISPLAY");
   std::string text = std::string("display server: Wayland (") + (socket ? socket : "wayland-0") + ")\n";
   text += AboutInput(path, rd, wlr_ != nullptr, why);
   if (gs > 0) {
     text += "hotkeys: GlobalShortcuts portal (org.freedesktop.portal.GlobalShortcuts v" + std::to_string(gs) + ")\n";
   } else {
-    text += "hotkeys: F5/F6/F7 while Tapwing's window has the focus; elsewhere bind them in the desktop to "
-            "`tapwing --hotkey F5` (F6, F7): no GlobalShortcuts portal\n";
+    text += std::string("hotkeys: F5/F6/F7 while Tapwing's window has the focus; elsewhere bind them in the desktop to "
+                        "`tapwing --hotkey F5` (F6, F7): ") +
+            (wlr_ ? "a wlroots desktop binds its own keys\n" : "no GlobalShortcuts portal\n");
   }
   return text;
 }

@@ -1,9 +1,10 @@
 // The Wayland display backend. Which way the pointer goes is probed when the window is made,
-// before it takes input, in this order: the desktop portals (RemoteDesktop with ScreenCast;
-// GNOME, KDE), the wlroots virtual pointer with a layer-shell overlay for F7 (sway, labwc,
-// Hyprland), else nothing, and the first F7 or F5 says what is missing. The choice goes to
-// stderr once. The hotkeys: the GlobalShortcuts portal where there is one; F5/F6/F7 always work
-// while Tapwing's own window has the focus, and `tapwing --hotkey F5` from a desktop's key binding.
+// before it takes input, in this order: the wlroots virtual pointer with a layer-shell overlay
+// for F7 (sway, labwc, Hyprland), the desktop portals (RemoteDesktop with ScreenCast; GNOME,
+// KDE), else nothing, and the first F7 or F5 says what is missing. The choice goes to stderr
+// once. The hotkeys: the GlobalShortcuts portal where there is one (not on wlroots desktops,
+// which bind their own keys); F5/F6/F7 always work while Tapwing's own window has the focus,
+// and `tapwing --hotkey F5` from a desktop's key binding.
 #pragma once
 
 #include <cstdint>

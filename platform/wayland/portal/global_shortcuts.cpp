@@ -48,6 +48,8 @@ void Shortcuts::Bind() {
   });
 }
 
+void Shortcuts::LeaveToDesktop() { Report("wlroots 桌面自己绑定按键, 不用全局快捷键门户"); }
+
 // GNOME binds shortcuts only for an application id it knows from an installed desktop file.
 // Other portals have no registry; the call then fails, which changes nothing.
 void Shortcuts::Register() {

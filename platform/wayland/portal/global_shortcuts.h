@@ -21,6 +21,8 @@ class Shortcuts {
   Shortcuts(Portal& portal, gtk::HotkeyLatches& keys);
   // Asks the portal for the shortcuts; the answer comes later.
   void Bind();
+  // Asks nothing: the desktop binds the keys to `tapwing --hotkey` itself. Says so once.
+  void LeaveToDesktop();
 
  private:
   void Register();

@@ -66,16 +66,15 @@ TEST(InputRoute, AStartUpSessionRefusedWithoutWlrootsDropsTheWaitingPressesAndSa
   EXPECT_EQ(route.Current(), State::Idle);
 }
 
-TEST(InputRoute, APortalThatNeverWorkedGivesWayToWlrootsButOneThatWorkedIsReportedWhenLost) {
+TEST(InputRoute, AWlrootsDesktopTakesItsOwnPointerEvenWhereAPortalAnswersAndALostSessionIsReported) {
   Recorder r;
-  InputRoute fallback(true, r);
-  fallback.Probed(2, "");
-  fallback.Ended(4, "拒绝");
-  EXPECT_EQ(r.Take(), (Did{"ask", "tell 4 远程桌面门户失败: 拒绝", "let"}));
-  EXPECT_EQ(fallback.Current(), State::Wlr);
-  EXPECT_TRUE(fallback.Admit());
+  InputRoute wlroots(true, r);
+  wlroots.Probed(2, "wlroots");
+  EXPECT_EQ(r.Take(), (Did{"tell 4 wlroots", "let"}));
+  EXPECT_EQ(wlroots.Current(), State::Wlr);
+  EXPECT_TRUE(wlroots.Admit());
 
-  InputRoute worked(true, r);
+  InputRoute worked(false, r);
   worked.Probed(2, "");
   worked.Granted();
   r.Take();
