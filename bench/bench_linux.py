@@ -67,11 +67,14 @@ ROWS = {row.name: row for row in (
     Row("kwin", "kwin", "portal_clicks", "kwin_wayland", stop_from="Activated"),
     Row("mutter", "mutter", "portal_clicks", "mutter"),
     Row("sway", "sway", "wlr_clicks", "sway"),
-    # The Debian 13 root's desktops (scripts/debian13.sh in-root).
+    # The Debian 13 root's desktops (scripts/lane.sh trixie in-root).
     Row("gnome48", "gnome48", "ei_clicks", "gnome-shell", stop_from="Activated", apart=True),
     Row("gnome48-notify", "gnome48", "portal_clicks", "gnome-shell", {"TAPWING_NO_LIBEI": "1"}, "Activated", True),
     Row("sway-current", "sway-current", "wlr_clicks", "sway"),
     Row("kwin6", "kwin6", "ei_clicks", "kwin_wayland", stop_from="Activated"),
+    # The Debian testing root's (scripts/lane.sh testing in-root).
+    Row("gnome-testing", "gnome-testing", "ei_clicks", "gnome-shell", stop_from="Activated", apart=True),
+    Row("kwin-testing", "kwin-testing", "ei_clicks", "kwin_wayland", stop_from="Activated"),
 )}
 DEFAULT_ROWS = ("x11", "kwin", "mutter", "sway")  # Debian 12's desktops
 REFERENCE_TOOLS = {"timerfd": TIMERFD_CLICKS, "portal_clicks": PORTAL_CLICKS, "ei_clicks": EI_CLICKS,
@@ -487,7 +490,7 @@ class WaylandBench(Bench):
                                     stdout=subprocess.PIPE, stderr=self.s._log(self.ref_name), text=True,
                                     bufsize=1)
         self.s._record(self.ref.pid, self.ref_name)
-        if self.s.family == "mutter" or self.s.kind == "kwin6":  # each new session without a restore token asks
+        if self.s.family == "mutter" or self.s.plasma6:  # each new session without a restore token asks
             portal_dialog(allow=True)
         self.expect("ready", 20)
 
@@ -811,7 +814,8 @@ def main():
     parser.add_argument("--rounds", type=int, default=3, help="alternating rounds of each clicker (default 3)")
     parser.add_argument("--sessions", default=",".join(DEFAULT_ROWS),
                         help=f"rows or session kinds, of {','.join(ROWS)} (default {','.join(DEFAULT_ROWS)}; "
-                             "gnome48 and sway-current in the Debian 13 root)")
+                             "gnome48, kwin6 and sway-current in the Debian 13 root, gnome-testing and "
+                             "kwin-testing in the testing root)")
     parser.add_argument("--soak", type=float, default=0, metavar="SECONDS",
                         help="instead of the table: one run that long at 10 ms per session kind, "
                              "printing every 10 s window's clicks/s, the resident memory and the CPU on the way")

@@ -4,7 +4,7 @@
 #   setup.sh           everything: building, running and testing (scripts/test.sh)
 #   setup.sh run       building and running the native Linux program (scripts/run.sh)
 #   setup.sh windows   building and running the Windows program under Wine (run.sh --windows)
-#   setup.sh lane      making the Debian 13 lane's root (scripts/debian13.sh)
+#   setup.sh lane      making the lanes' roots (scripts/lane.sh)
 set -euo pipefail
 # shellcheck source=scripts/packages.sh
 source "$(dirname "$0")/packages.sh"
@@ -22,7 +22,7 @@ windows=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine32:i386 wine64 fonts-wine fonts-wqy-microhei locales xvfb x11-utils
 )
-# The Debian 13 lane's root is made with these; the rest comes from the mirror into the root.
+# The lanes' roots are made with these; the rest comes from the mirror into the roots.
 lane=(curl debootstrap)
 # Everything else the tests, the package and the screenshots use.
 testing=(

@@ -5,9 +5,11 @@
 #   - the unit tests natively, the end-to-end tests of the Windows program under Wine and of the
 #     Linux program on X, each on private Xvfb displays.
 #
-# Then the Debian 13 lane (scripts/debian13.sh): the Linux program built in a cached Debian 13
-# root and tested on GNOME 48, KWin 6.3 and sway 1.10. The root is made (once) while the rest
-# installs, builds and runs. TAPWING_DEBIAN13=0 leaves the lane out.
+# Then the lanes (scripts/lane.sh): the Linux program built, packaged and tested in a cached root
+# of Debian 13 (GNOME 48, KWin 6.3, sway 1.10) and of Debian testing (GNOME, Plasma, sway and
+# labwc as they are there today, Hyprland's config check). The roots are made (once) side by
+# side while the rest installs, builds and runs. TAPWING_LANES="trixie" runs one lane only,
+# TAPWING_LANES="" none.
 #
 # The Wine e2e suite runs on the 32-bit build wherever this host can run 32-bit programs, with a
 # short part of it on the 64-bit build too; elsewhere it runs whole on the 64-bit build. Only
@@ -15,12 +17,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-lane=${TAPWING_DEBIAN13:-1}
-if [ "$lane" != 0 ]; then
+lanes=${TAPWING_LANES-trixie testing}
+declare -A root_jobs=()
+if [ -n "$lanes" ]; then
   bash scripts/setup.sh lane
   mkdir -p build
-  bash scripts/debian13.sh root >build/debian13-root.log 2>&1 &
-  root_job=$!
+  for suite in $lanes; do
+    bash scripts/lane.sh "$suite" root >"build/lane-$suite-root.log" 2>&1 &
+    root_jobs[$suite]=$!
+  done
 fi
 bash scripts/setup.sh
 
@@ -41,13 +46,12 @@ fi
 status=0
 ctest --preset native || status=1
 ctest --preset linux || status=1
-if [ "$lane" != 0 ]; then
-  wait "$root_job" || true  # the lane itself says why, if the root could not be made
-  cat build/debian13-root.log
+for suite in $lanes; do
+  wait "${root_jobs[$suite]}" || true  # the lane itself says why, if the root could not be made
+  cat "build/lane-$suite-root.log"
   result=0
-  bash scripts/debian13.sh || result=$?
+  bash scripts/lane.sh "$suite" || result=$?
   [ "$result" -eq 0 ] || [ "$result" -eq 77 ] || status=1  # 77: it said why it was skipped
-else
-  echo "test.sh: the Debian 13 lane did not run (TAPWING_DEBIAN13=0)"
-fi
+done
+[ -n "$lanes" ] || echo "test.sh: no lane ran (TAPWING_LANES is empty)"
 exit $status

@@ -68,10 +68,13 @@ def _comm(pid):
         return None
 
 
-SESSION_KINDS = ("x11", "kwin", "mutter", "sway", "weston", "gnome48", "sway-current", "kwin6")
-# The Debian 13 lane's kinds (scripts/debian13.sh): current versions of the same desktops. Each
-# runs as its family; the session branches on the kind by name only where the versions differ.
-FAMILIES = {"gnome48": "mutter", "sway-current": "sway", "kwin6": "kwin"}
+SESSION_KINDS = ("x11", "kwin", "mutter", "sway", "weston", "gnome48", "sway-current", "kwin6",
+                 "gnome-testing", "kwin-testing", "sway-testing", "labwc")
+# The lanes' kinds (scripts/lane.sh): Debian 13's and Debian testing's versions of the same
+# desktops, and labwc. Each runs as its family; the session branches on what a version does
+# differently (gnome-shell, Plasma 6), not on the kind's name.
+FAMILIES = {"gnome48": "mutter", "gnome-testing": "mutter", "sway-current": "sway", "sway-testing": "sway",
+            "kwin6": "kwin", "kwin-testing": "kwin"}
 
 
 def session_family():
@@ -109,6 +112,7 @@ class NativeSession(Session):
     display, None there."""
 
     kind = family = "x11"
+    shell = plasma6 = wlroots = False  # gnome-shell, Plasma 6, a wlroots compositor (the Wayland kinds)
     global_hotkeys = True  # XInput2 hears the keys whatever has the focus
     reads_pointer = True  # F7 reads the pointer wherever it is
     run_as = ()  # a command prefix for the session's own user, where that is not root (sway)
@@ -243,9 +247,10 @@ class NativeSession(Session):
         done = self.run_tapwing("--hotkey", key)
         return done.returncode, done.stderr
 
-    def run_tapwing(self, *args):
-        """`tapwing ARGS` in the session, as its user; returns the finished process."""
-        return subprocess.run([*self.run_as, str(self.program), *args], env=self.env, capture_output=True, text=True,
+    def run_tapwing(self, *args, program=None):
+        """`tapwing ARGS` in the session, as its user (program: another tapwing than the
+        session's); returns the finished process."""
+        return subprocess.run([*self.run_as, str(program or self.program), *args], env=self.env, capture_output=True, text=True,
                               timeout=20)
 
     def enter_point(self, app, point):

@@ -17,8 +17,9 @@ FIRST, LAST = (300, 200), (1280 + 500, 300)
 def setUpModule():
     global session
     kind = os.environ.get("TAPWING_E2E_SESSION", "x11")
-    if kind not in ("kwin", "gnome48"):
-        raise unittest.SkipTest(f"{kind}: two outputs are KDE 5.27's and GNOME 48's case here (sway's are in test_run)")
+    if kind not in ("kwin", "gnome48", "gnome-testing"):
+        raise unittest.SkipTest(f"{kind}: two outputs are KDE 5.27's and gnome-shell's case here (the wlroots "
+                                "desktops' are in test_run)")
     lh.require_tapwing()
     session = lh.open_session("outputs", outputs=2)
 

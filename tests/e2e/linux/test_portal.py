@@ -78,7 +78,7 @@ class PortalTest(unittest.TestCase):
             # The press that asks does nothing else; granted, the next one captures.
             since = self.log.stat().st_size
             self.assertEqual(session.send_hotkey("F7")[0], 0)
-            if session.kind == "kwin6":  # with screen casts, refused for them; then without
+            if session.plasma6:  # with screen casts, refused for them; then without
                 session.answer_dialogs(self.log, since, dialogs=2)
             else:
                 portal_dialog(allow=True)

@@ -95,8 +95,8 @@ class HotkeyTest(unittest.TestCase):
         self.assertTrue(session.has_focus(), "the click target lost the focus")
 
     def test_f5_without_two_numbers_shows_one_message_and_clicks_nothing(self):
-        if session.family == "sway":
-            self.skipTest("sway: wtype's Tab and Shift+Tab move no focus between GTK's controls")
+        if session.wlroots:
+            self.skipTest(f"{session.kind}: wtype's Tab and Shift+Tab move no focus between GTK's controls")
         # Focusing a field empties it; leaving it empty brings the placeholder back. Y first,
         # so that X, then Y, surely gain the focus afresh, whichever field had it before.
         app.focus_field("Y坐标")
@@ -127,9 +127,9 @@ class WayTest(unittest.TestCase):
         from wayland_session import READY
 
         # libei where the portal is version 2 and the build has it (the Debian 13 lane's).
-        libei = session.kind in ("gnome48", "kwin6") and not os.environ.get("TAPWING_NO_LIBEI")
+        libei = (session.shell or session.plasma6) and not os.environ.get("TAPWING_NO_LIBEI")
         way = ("点击经 libei (ConnectToEIS)" if libei else "点击经门户的 Notify 调用") + (
-            ", 不带屏幕共享" if session.kind == "kwin6" else ", F7 读屏幕共享里的指针")
+            ", 不带屏幕共享" if session.plasma6 else ", F7 读屏幕共享里的指针")
         log = session.artifacts / "tapwing.log"
         ready = wait_for(lambda: [l for l in log.read_text().splitlines() if l.startswith(READY)], 10,
                          "the start-up line of a granted session")
@@ -187,7 +187,7 @@ class StopTest(unittest.TestCase):
         run stops, in whatever time that takes."""
         if not session.global_hotkeys:
             self.skipTest(f"{session.kind}: no global shortcuts (F6 comes through `tapwing --hotkey`)")
-        bound_us = None if session.family == "sway" else 50_000
+        bound_us = None if session.wlroots else 50_000
         app.select("动作", "左键单击")
         app.select("延时", "延时10MS")
         for point in [POINT] + [(x + 117, 191) for x in getattr(session, "other_outputs", [])]:

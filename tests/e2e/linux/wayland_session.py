@@ -45,6 +45,8 @@ GNOME48_ENV = dict(MUTTER_ENV, GIO_USE_VOLUME_MONITOR="unix")
 # KDE backends installed beside it.
 SWAY_ENV = dict(XDG_CURRENT_DESKTOP="sway", WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
                 WLR_RENDERER="pixman")
+# labwc as Raspberry Pi OS starts it; its portal config then takes any backend installed.
+LABWC_ENV = dict(SWAY_ENV, XDG_CURRENT_DESKTOP="labwc:wlroots")
 WESTON_ENV = dict(XDG_CURRENT_DESKTOP="weston")
 # sway will not run as root: it, its bus, its key bindings and the test input run as this
 # user. tapwing and the click target run as root on that bus and display, like the tests: an
@@ -115,24 +117,30 @@ def _gdbus(env, *args, timeout=10):
 
 
 class WaylandSession(lh.NativeSession):
-    """kind "kwin", "mutter", "sway" or "weston", or a Debian 13 kind of those families
-    ("gnome48": gnome-shell 48; "sway-current"); outputs and scale as the compositor's virtual
-    outputs have them (mutter, weston: one output, scale 1; sway: the second output, at x=1280,
-    gets the scale; with scale 1 it has scale 2, so the outputs' scales always differ; a third,
-    at x=2560, has the fractional scale 1.5; gnome48 with two outputs: the second, at x=1280, at
-    GNOME's fractional 1.497)."""
+    """kind "kwin", "mutter", "sway", "labwc" or "weston", or a lane's kind of those families
+    ("gnome48", "gnome-testing": gnome-shell; "kwin6", "kwin-testing": Plasma 6; "sway-current",
+    "sway-testing"); outputs and scale as the compositor's virtual outputs have them (mutter,
+    weston: one output, scale 1; sway: the second output, at x=1280, gets the scale; with scale 1
+    it has scale 2, so the outputs' scales always differ; a third, at x=2560, has the fractional
+    scale 1.5; labwc: two, the second at x=1280 and scale 1.5; gnome-shell with two outputs: the
+    second, at x=1280, at GNOME's fractional 1.497)."""
 
-    # mutter 43 has no GlobalShortcuts, GNOME 48 has; sway binds the keys to `tapwing --hotkey`.
-    global_hotkeys = property(lambda self: self.family in ("kwin", "sway") or self.kind == "gnome48")
+    # gnome-shell (GNOME 48 and later) rather than bare mutter 43; Plasma 6 rather than 5.27.
+    shell = property(lambda self: self.kind in ("gnome48", "gnome-testing"))
+    plasma6 = property(lambda self: self.kind in ("kwin6", "kwin-testing"))
+    # sway and labwc: no portal of their own, the desktop binds the keys to `tapwing --hotkey`.
+    wlroots = property(lambda self: self.family in ("sway", "labwc"))
+    # mutter 43 has no GlobalShortcuts, GNOME 48 has.
+    global_hotkeys = property(lambda self: self.family == "kwin" or self.wlroots or self.shell)
     # KWin 6 headless casts no screens (no OpenGL): F7 says it cannot read the pointer there.
-    reads_pointer = property(lambda self: self.kind != "kwin6")
+    reads_pointer = property(lambda self: not self.plasma6)
 
     def __init__(self, name, kind, outputs=1, scale=1):
         super().__init__(name)
         family = lh.FAMILIES.get(kind, kind)
-        if family not in ("kwin", "mutter", "sway", "weston"):
+        if family not in ("kwin", "mutter", "sway", "labwc", "weston"):
             raise ValueError(f"unknown session kind {kind!r}")
-        if family == "sway":
+        if family in ("sway", "labwc"):
             self.run_as = SWAY_USER
         self.kind, self.family, self.outputs, self.scale = kind, family, outputs, scale
         # What the session's own user must reach: the session dir where that user is root, a
@@ -142,18 +150,20 @@ class WaylandSession(lh.NativeSession):
         self.pointer_file = self.click_log.with_name(self.click_log.name + ".pointer")
         self.input = None
         # Where each output beside the first starts (x), where the tests click on those too.
-        self.other_outputs = [1280, 2560] if family == "sway" else []
-        if kind == "kwin6":
+        self.other_outputs = {"sway": [1280, 2560], "labwc": [1280]}.get(family, [])
+        if self.plasma6:
             self.other_outputs = [x for x, _, _ in self._kwin6_outputs()[1:]]
         self._procs = {}  # compositor, pipewire, wireplumber: what stop() ends, in reverse
 
     def start(self):
         lh.require_tapwing()
-        for tool in (GTK_CLICKTARGET,) + {"kwin": (FAKE_INPUT,), "sway": (WLR_POINTER,)}.get(self.family, ()):
+        for tool in (GTK_CLICKTARGET,) + {"kwin": (FAKE_INPUT,), "sway": (WLR_POINTER,),
+                                          "labwc": (WLR_POINTER,)}.get(self.family, ()):
             if not tool.exists():
                 raise lh.unittest.SkipTest(f"{tool} is not built ({lh.BUILD_HINT})")
-        programs = {"sway": ("sway", "swaymsg", "wtype", "setpriv"), "weston": ("weston",), "gnome48": ("gnome-shell",)}
-        for tool in programs.get(self.kind, programs.get(self.family, ())):
+        programs = {"sway": ("sway", "swaymsg", "wtype", "setpriv"), "weston": ("weston",), "mutter": ("mutter",),
+                    "labwc": ("labwc", "wlr-randr", "wlrctl", "wtype", "setpriv"), "kwin": ("kwin_wayland",)}
+        for tool in ("gnome-shell",) if self.shell else programs.get(self.family, ()):
             if not shutil.which(tool):
                 raise lh.unittest.SkipTest(f"{tool} is not installed (scripts/setup.sh installs it)")
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -163,16 +173,18 @@ class WaylandSession(lh.NativeSession):
         try:
             if self.run_as:
                 self._make_private_home()
-            if self.family in ("sway", "weston"):
+            if self.wlroots or self.family == "weston":
                 self.bus_args = (f"--config-file={self.home / 'bus.conf'}",)
             self.env = self._environment()
-            if self.kind == "gnome48":
+            if self.shell:
                 self._start_system_bus()
             self._start_bus()
-            if self.kind == "gnome48":  # gnome-shell 48 started before PipeWire never answers a portal Start
+            if self.shell:  # gnome-shell 48 started before PipeWire never answers a portal Start
                 self._start_pipewire()
             self._start_compositor()
-            if self.kind == "gnome48":
+            if self.family == "labwc":
+                self._lay_out_labwc()
+            if self.shell:
                 self._close_overview()
                 if self.outputs > 1:
                     self._scale_second_monitor()
@@ -236,23 +248,27 @@ class WaylandSession(lh.NativeSession):
         for path in dirs.values():
             path.mkdir(mode=0o700)
         configs = {"kwin": KWIN_CONFIG, "mutter": MUTTER_CONFIG, "sway": {"sway/config": self._sway_config()},
-                   "gnome48": GNOME48_CONFIG, "kwin6": dict(KWIN_CONFIG, **self._kwin6_config())}
-        for name, text in configs.get(self.kind, configs.get(self.family, {})).items():
+                   "labwc": {"labwc/rc.xml": self._labwc_config()}}
+        if self.shell:
+            configs["mutter"] = GNOME48_CONFIG
+        if self.plasma6:
+            configs["kwin"] = dict(KWIN_CONFIG, **self._kwin6_config())
+        for name, text in configs.get(self.family, {}).items():
             (dirs["XDG_CONFIG_HOME"] / name).parent.mkdir(parents=True, exist_ok=True)
             (dirs["XDG_CONFIG_HOME"] / name).write_text(text)
         env = {k: v for k, v in os.environ.items()
                if k not in ("DISPLAY", "WAYLAND_DISPLAY", "NO_AT_BRIDGE", "GTK_A11Y", "QT_QPA_PLATFORM",
                             "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY")}
         env.update({k: str(v) for k, v in dirs.items()})
-        envs = {"kwin": KWIN_ENV, "mutter": MUTTER_ENV, "sway": SWAY_ENV, "weston": WESTON_ENV, "gnome48": GNOME48_ENV,
-                "kwin6": KWIN6_ENV}
-        env.update(envs.get(self.kind, envs[self.family]))
+        envs = {"kwin": KWIN6_ENV if self.plasma6 else KWIN_ENV, "mutter": GNOME48_ENV if self.shell else MUTTER_ENV,
+                "sway": SWAY_ENV, "labwc": LABWC_ENV, "weston": WESTON_ENV}
+        env.update(envs[self.family])
         env.update(XDG_SESSION_TYPE="wayland", WAYLAND_DISPLAY=self.socket, GDK_BACKEND="wayland",
                    LANG="C.UTF-8", LC_ALL="C.UTF-8")
-        if self.kind in ("gnome48", "kwin6"):
+        if self.shell or self.plasma6:
             self._add_desktop_entry(dirs["XDG_DATA_HOME"], env)
-        if self.family == "sway":
-            env.update(HOME=str(self.home), WLR_HEADLESS_OUTPUTS="3")
+        if self.wlroots:
+            env.update(HOME=str(self.home), WLR_HEADLESS_OUTPUTS="3" if self.family == "sway" else "2")
             (self.home / "bus.conf").write_text(SWAY_BUS)
             subprocess.run(["chown", "-R", "nobody:nogroup", str(self.home)], check=True)
             self._check_reachable(self.home / "bus.conf", self.program, self.pointer_tool)
@@ -275,6 +291,30 @@ class WaylandSession(lh.NativeSession):
                 f"output HEADLESS-2 resolution {1280 * second}x{1024 * second} position 1280 0 scale {second}\n"
                 "output HEADLESS-3 resolution 1920x1536 position 2560 0 scale 1.5\n"
                 + keys)
+
+    def _labwc_config(self):
+        """Nothing that moves the pointer or the focus on its own, new windows centred, and
+        F5/F6/F7 bound the way a user binds them in rc.xml."""
+        keys = "".join(f'<keybind key="{key}"><action name="Execute" command="{self.program} --hotkey {key}"/></keybind>'
+                       for key in ("F5", "F6", "F7"))
+        return ('<?xml version="1.0"?>\n<labwc_config>\n<core><xwaylandPersistence>no</xwaylandPersistence></core>\n'
+                "<focus><followMouse>no</followMouse><raiseOnFocus>no</raiseOnFocus></focus>\n"
+                "<placement><policy>center</policy></placement>\n"
+                f"<keyboard>{keys}</keyboard>\n</labwc_config>\n")
+
+    def _lay_out_labwc(self):
+        """The two headless outputs side by side, the second at scale 1.5, with the modes the
+        sway session's outputs have (labwc leaves the layout to wlr-randr)."""
+        def laid_out():
+            try:
+                self.as_user(["wlr-randr", "--output", "HEADLESS-1", "--custom-mode", "1280x1024", "--pos", "0,0",
+                              "--scale", "1", "--output", "HEADLESS-2", "--custom-mode", "1920x1536",
+                              "--pos", "1280,0", "--scale", "1.5"])
+            except RuntimeError:
+                return False  # the outputs not there yet
+            said = self.as_user(["wlr-randr"])
+            return "Scale: 1.5" in said and "Position: 1280,0" in said
+        wait_for(laid_out, 10, "labwc's outputs laid out", interval=0.2)
 
     def _kwin6_outputs(self):
         """(x, width, height) of each output in logical pixels: the first at scale 1.5, the others
@@ -338,20 +378,22 @@ class WaylandSession(lh.NativeSession):
             program.chmod(0o755)
             env = {k: v for k, v in self.env.items() if k not in ("WAYLAND_DISPLAY", "GDK_BACKEND")}
             scale = self.scale
-            if self.kind == "kwin6":  # the mode's pixels; the scales come from its config file
+            if self.plasma6:  # the mode's pixels; the scales come from its config file
                 w, h, scale = w * 3 // 2, h * 3 // 2, 1
             self._spawn("kwin_wayland", [str(program), "--virtual", "--width", str(w), "--height", str(h),
                                          "--output-count", str(self.outputs), "--scale", str(scale),
                                          "--no-lockscreen", "--socket", self.socket], env)
         elif self.family == "mutter":
             monitors = [arg for _ in range(self.outputs) for arg in ("--virtual-monitor", f"{w}x{h}")]
-            program = "gnome-shell" if self.kind == "gnome48" else "mutter"
+            program = "gnome-shell" if self.shell else "mutter"
             # Unsafe mode: a failing test's screenshot and the shell's state come through its D-Bus API.
-            unsafe = ["--unsafe-mode"] if self.kind == "gnome48" else []
+            unsafe = ["--unsafe-mode"] if self.shell else []
             self._spawn(program, [program, "--headless", "--wayland", "--no-x11", "--wayland-display",
                                   self.socket, *unsafe, *monitors])
         elif self.family == "sway":
             self._spawn("sway", ["sway", "-c", str(Path(self.env["XDG_CONFIG_HOME"]) / "sway" / "config")])
+        elif self.family == "labwc":
+            self._spawn("labwc", ["labwc", "-C", str(Path(self.env["XDG_CONFIG_HOME"]) / "labwc")])
         else:
             self._spawn("weston", ["weston", "--backend=headless-backend.so", f"--width={w}", f"--height={h}",
                                    "--use-pixman", "--no-config", f"--socket={self.socket}"])
@@ -360,13 +402,16 @@ class WaylandSession(lh.NativeSession):
 
         def up():
             _check_running(compositor, self.kind)
-            if self.family != "sway":
+            if not self.wlroots:
                 return (run / self.socket).exists()
-            # sway names its sockets itself; its clients learn them from its environment.
+            # sway and labwc name their sockets themselves; their clients learn them from their
+            # environment.
             sockets = [p.name for p in run.glob("wayland-*") if not p.name.endswith(".lock")]
             ipc = list(run.glob("sway-ipc.*.sock"))
-            if sockets and ipc:
-                self.env.update(WAYLAND_DISPLAY=sockets[0], SWAYSOCK=str(ipc[0]))
+            if sockets and (ipc or self.family == "labwc"):
+                self.env.update(WAYLAND_DISPLAY=sockets[0])
+                if ipc:
+                    self.env.update(SWAYSOCK=str(ipc[0]))
                 return True
             return False
 
@@ -383,10 +428,24 @@ class WaylandSession(lh.NativeSession):
                 return False  # not on the bus yet
             return said == f"(<{str(shown).lower()}>,)"
 
+        def close():
+            _gdbus(self.env, "--dest", "org.gnome.Shell", "--object-path", "/org/gnome/Shell", "--method",
+                   "org.freedesktop.DBus.Properties.Set", "org.gnome.Shell", "OverviewActive", "<false>")
+
         wait_for(lambda: overview(True), 20, "gnome-shell's Overview at start", interval=0.1)
-        _gdbus(self.env, "--dest", "org.gnome.Shell", "--object-path", "/org/gnome/Shell", "--method",
-               "org.freedesktop.DBus.Properties.Set", "org.gnome.Shell", "OverviewActive", "<false>")
-        wait_for(lambda: overview(False), 5, "the Overview to close", interval=0.1)
+        close()
+        # GNOME 50 may open it again a moment later: closed until it has stayed so for 2 s.
+        closed_since = None
+
+        def stays_closed():
+            nonlocal closed_since
+            if not overview(False):
+                closed_since = None
+                close()
+                return False
+            closed_since = closed_since or time.monotonic()
+            return time.monotonic() - closed_since >= 2
+        wait_for(stays_closed, 15, "the Overview to stay closed", interval=0.1)
 
     def _scale_second_monitor(self):
         """The second monitor at GNOME's fractional scale 1.5 (its nearest, 1.497: the scales
@@ -438,7 +497,7 @@ class WaylandSession(lh.NativeSession):
     def _start_clicktarget(self):
         self.click_log.touch()
         # gnome-shell's top bar would push a maximized window down: full screen there, on each monitor.
-        maximize = self.family == "mutter" and self.kind != "gnome48"
+        maximize = self.family == "mutter" and not self.shell
         args = [str(GTK_CLICKTARGET), str(self.click_log)] + (["--maximize"] if maximize else [])
         self._clicktarget = subprocess.Popen(args, env=self.env, stdout=subprocess.DEVNULL,
                                              stderr=self._log("clicktarget"))
@@ -448,16 +507,16 @@ class WaylandSession(lh.NativeSession):
     def _start_input(self):
         if self.family == "kwin":
             driver = KWinFakeInput(FAKE_INPUT, self.env, self._log("fake_input"), self._record)
-        elif self.family == "sway":
-            layout = (1280 * 3, 1024)  # the three outputs side by side, in logical pixels
+        elif self.wlroots:
+            layout = (1280 * (1 + len(self.other_outputs)), 1024)  # the outputs side by side, in logical pixels
             driver = SwayInput((*self.run_as, str(self.pointer_tool)), layout, self.as_user, self.env,
                                self._log("virtual_pointer"), self._record)
         else:
             driver = MutterRemoteDesktop(self.env["DBUS_SESSION_BUS_ADDRESS"])
         self.input = WaylandInput(driver, self.pointer_file)
-        if self.kind == "kwin6":
+        if self.plasma6:
             self.input.outputs = self._kwin6_outputs()
-        if self.kind == "gnome48":
+        if self.shell:
             # Keys held past GNOME's repeat delay (500 ms): its repeated Activated counts once.
             self.input.held = 0.8
 
@@ -499,7 +558,7 @@ class WaylandSession(lh.NativeSession):
             return
         if self.family == "kwin":
             script = self.dir / "focus.js"
-            windows, active = ("windowList", "activeWindow") if self.kind == "kwin6" else ("clientList", "activeClient")
+            windows, active = ("windowList", "activeWindow") if self.plasma6 else ("clientList", "activeClient")
             script.write_text(f"for (const w of workspace.{windows}())\n"
                               f"  if (w.pid === {pid}) workspace.{active} = w;\n")
             name = f"focus{time.monotonic_ns()}"
@@ -551,7 +610,7 @@ class WaylandSession(lh.NativeSession):
         session's token."""
         if self.family != "kwin":
             return
-        component = "/component/org_tapwing_Tapwing" if self.kind == "kwin6" else "/component/tapwing"
+        component = "/component/org_tapwing_Tapwing" if self.plasma6 else "/component/tapwing"
 
         def dropped():
             try:
@@ -572,7 +631,7 @@ class WaylandSession(lh.NativeSession):
         app = super().start_tapwing(*args, **kwargs)
         if kwargs.get("wait", True) and permit is not None:
             try:
-                if self.kind in ("kwin6", "gnome48"):
+                if self.shell or self.plasma6:
                     self.answer_dialogs(log, since, allow=permit)
                 elif self.family == "mutter":
                     portal_dialog(allow=permit)
@@ -613,7 +672,7 @@ class WaylandSession(lh.NativeSession):
         """Whether the desktop shows its dialog when tapwing next asks for a session: GNOME 43
         always, GNOME 48 unless its portal holds tapwing's restore token (a token is good once:
         the session that uses it gets the next)."""
-        if self.kind != "gnome48":
+        if not self.shell:
             return self.family == "mutter"
         path = Path(self.env["XDG_STATE_HOME"]) / "tapwing" / "restore-token"
         token = path.read_text().strip() if path.exists() else ""
@@ -680,7 +739,7 @@ class WaylandSession(lh.NativeSession):
         """gnome-shell's screenshot of the whole desktop (crop is not applied), and beside it what
         the shell holds (modal grabs, windows, pointer); other desktops have no screenshot API
         here: their failures are read from logs."""
-        if self.kind != "gnome48":
+        if not self.shell:
             return None
         path = self.artifacts / f"{name}.png"
         (self.artifacts / f"{name}.shell.txt").write_text(_gdbus(
@@ -726,8 +785,9 @@ def _showing(obj):
         return False
 
 
-def _portal_objects():
-    """The objects of each portal window on screen, one list per application."""
+def _portal_windows():
+    """The objects of each portal window on screen, one list per window: GNOME 50 shows its
+    shortcuts and remote desktop dialogs at once, and each is answered on its own."""
     import pyatspi
     from atspi_window import descendants
 
@@ -736,87 +796,103 @@ def _portal_objects():
         if app is None or not any(word in (app.name or "") for word in ("portal", "shortcuts")):
             continue
         app.clearCache()
-        windows = [w for w in app if w is not None and _showing(w)]
-        if windows:
-            yield [o for w in windows for o in descendants(w)]
+        for window in app:
+            if window is not None and _showing(window):
+                yield list(descendants(window))
 
 
 def portal_dialog_shown():
     from gi.repository import GLib
 
     try:
-        return any(True for _ in _portal_objects())
+        return any(True for _ in _portal_windows())
     except GLib.Error:  # an object gone under the look: the dialogs are changing
         return False
 
 
+# The buttons of the desktops' dialogs, by what they do. A dialog that offers a grant is the
+# remote desktop's; one that offers only an acceptance asks for the shortcuts (GNOME's "Add
+# Keyboard Shortcuts", Plasma 6.7's "Global Shortcuts Requested"), and is always accepted.
+GRANT = ("Share", "Approve")
+REFUSE = ("Cancel", "Deny")
+ACCEPT = ("Add", "OK")
+
+
+def _buttons(objs):
+    """A window's push buttons by label (GTK 4 names a button by its mnemonic and its label:
+    "_Share Share"; Qt by its label with the accelerator's & gone)."""
+    import pyatspi
+
+    return {o.name.split(" ")[-1].replace("&", ""): o for o in objs
+            if o.getRole() == pyatspi.ROLE_PUSH_BUTTON and o.name}
+
+
 def portal_dialog(allow=True, interact=True, timeout=15):
-    """Answers GNOME's "Remote desktop" portal dialog (or KDE's "Remote control requested")
-    through AT-SPI: tick "Allow remote interaction" (interact; KDE has none) and press Share, or
-    press Cancel. Returns once the dialog is gone.
-    Only a dialog on screen counts: an earlier one may linger in AT-SPI for a moment. GNOME 48
-    first shows "Add Keyboard Shortcuts" (added), and with several monitors keeps Share greyed
-    until one is chosen (all are)."""
+    """Answers the desktop's remote desktop dialog through AT-SPI, by what it offers: every
+    monitor chosen and "Allow remote interaction" on (interact; a check box, a toggle button or
+    GNOME 50's switch; KDE's dialog has none), then the grant (Share, Approve), or else the
+    refusal (Cancel, Deny). A shortcuts dialog on screen, beside it or before it, is accepted.
+    Returns once the dialog is gone. Only a dialog on screen counts: an earlier one may linger
+    in AT-SPI for a moment."""
     import pyatspi
     from gi.repository import GLib
-
-    showing, portal_objects = _showing, _portal_objects
 
     def press(obj):
         obj.queryAction().doAction(0)
 
-    def dialog_button():
+    def remote_dialog():
         try:
-            return find_button()
+            for objs in _portal_windows():
+                buttons = _buttons(objs)
+                wanted = next((buttons[b] for b in (GRANT if allow else REFUSE) if b in buttons), None)
+                if wanted and any(b in buttons for b in GRANT):
+                    return objs, wanted
+                accept = next((buttons[b] for b in ACCEPT if b in buttons), None)
+                if accept:
+                    press(accept)
         except GLib.Error:  # an object gone under the look: the dialogs are changing
-            return None
-
-    def find_button():
-        for objs in portal_objects():
-            # GTK 4 names a button by its mnemonic and its label: "_Share Share".
-            buttons = {o.name.split(" ")[-1]: o for o in objs if o.getRole() == pyatspi.ROLE_PUSH_BUTTON and o.name}
-            if "Add" in buttons and "Share" not in buttons:
-                press(buttons["Add"])
-                continue
-            wanted = buttons.get("Share" if allow else "Cancel")
-            if wanted:
-                return objs, wanted
+            pass
         return None
 
     try:
-        objs, button = wait_for(dialog_button, timeout, "the portal's dialog")
+        objs, button = wait_for(remote_dialog, timeout, "the portal's dialog")
     except WaitTimeout as failure:
-        raise AssertionError(f"{failure}; {_dump_portal(portal_objects)}; "
+        raise AssertionError(f"{failure}; {_dump_portal()}; "
                              f"{lh.Session.current.said('tapwing', 'dbus', tail=1500)}") from None
     if allow:
-        def on(obj):
-            return any(obj.getState().contains(state) for state in
-                       (pyatspi.STATE_CHECKED, pyatspi.STATE_PRESSED, pyatspi.STATE_SELECTED))
-
-        # GNOME 48 lists each monitor as a toggle button, greyed Share until one is on.
-        monitors = [o for o in objs if o.getRole() == pyatspi.ROLE_TOGGLE_BUTTON and _actionable(o)]
-        for monitor in monitors:
-            if not on(monitor):
-                press(monitor)
-        # Named twice on GNOME 48: the row, without an action, and the check box in it. KDE's
-        # dialog has none: its Share grants the input.
-        tick = next((o for o in objs if o.getRole() in (pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_TOGGLE_BUTTON)
-                     and "remote interaction" in (o.name or "").lower() and _actionable(o)), None)
-        if interact and tick is not None:
-            if not on(tick):
-                press(tick)
-                wait_for(lambda: on(tick), 5, "the tick")
-        wait_for(lambda: button.getState().contains(pyatspi.STATE_SENSITIVE), 5, "Share to be enabled")
+        _choose_everything(objs, interact)
+        wait_for(lambda: button.getState().contains(pyatspi.STATE_SENSITIVE), 5, "the grant to be enabled")
     label = button.name
-    button.queryAction().doAction(0)
+    press(button)
 
     def closed():  # a gone button's cached state may still say showing
         try:
-            return not showing(button) or not any(o.name == label for objs in portal_objects() for o in objs)
+            return not _showing(button) or not any(o.name == label for objs in _portal_windows() for o in objs)
         except GLib.Error:
             return False
 
     wait_for(closed, 10, "the portal's dialog to close", interval=0.2)
+
+
+def _choose_everything(objs, interact):
+    """Every monitor toggle on (GNOME keeps Share greyed until one is), and the remote
+    interaction allowed: named twice on GNOME 48, the row without an action and the check box
+    in it; a switch on GNOME 50, off by default."""
+    import pyatspi
+
+    def on(obj):
+        return any(obj.getState().contains(state) for state in
+                   (pyatspi.STATE_CHECKED, pyatspi.STATE_PRESSED, pyatspi.STATE_SELECTED))
+
+    for monitor in [o for o in objs if o.getRole() == pyatspi.ROLE_TOGGLE_BUTTON and _actionable(o)]:
+        if not on(monitor) and "remote interaction" not in (monitor.name or "").lower():
+            monitor.queryAction().doAction(0)
+    tick = next((o for o in objs if (o.getRole() in (pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_TOGGLE_BUTTON)
+                                     or o.getRoleName() == "switch")
+                 and "remote interaction" in (o.name or "").lower() and _actionable(o)), None)
+    if interact and tick is not None and not on(tick):
+        tick.queryAction().doAction(0)
+        wait_for(lambda: on(tick), 5, "remote interaction allowed")
 
 
 def _actionable(obj):
@@ -826,9 +902,10 @@ def _actionable(obj):
         return False
 
 
-def _dump_portal(portal_objects):
+def _dump_portal():
     """What the portal's windows showed, for a failure's message."""
     try:
-        return "portal shows: " + ", ".join(f"{o.getRoleName()} {o.name!r}" for objs in portal_objects() for o in objs)
+        return "portal shows: " + " | ".join(", ".join(f"{o.getRoleName()} {o.name!r}" for o in objs)
+                                             for objs in _portal_windows())
     except Exception as error:
         return f"portal unreadable: {error}"
