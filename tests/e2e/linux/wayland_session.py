@@ -162,7 +162,7 @@ class WaylandSession(lh.NativeSession):
             if not tool.exists():
                 raise lh.unittest.SkipTest(f"{tool} is not built ({lh.BUILD_HINT})")
         programs = {"sway": ("sway", "swaymsg", "wtype", "setpriv"), "weston": ("weston",), "mutter": ("mutter",),
-                    "labwc": ("labwc", "wlr-randr", "wlrctl", "wtype", "setpriv"), "kwin": ("kwin_wayland",)}
+                    "labwc": ("labwc", "wlr-randr", "wtype", "setpriv"), "kwin": ("kwin_wayland",)}
         for tool in ("gnome-shell",) if self.shell else programs.get(self.family, ()):
             if not shutil.which(tool):
                 raise lh.unittest.SkipTest(f"{tool} is not installed (scripts/setup.sh installs it)")
@@ -294,13 +294,14 @@ class WaylandSession(lh.NativeSession):
 
     def _labwc_config(self):
         """Nothing that moves the pointer or the focus on its own, new windows centred, and
-        F5/F6/F7 bound the way a user binds them in rc.xml."""
+        F5/F6/F7 bound the way a user binds them in rc.xml, beside labwc's own bindings (its
+        Alt+Tab gives a window the focus here)."""
         keys = "".join(f'<keybind key="{key}"><action name="Execute" command="{self.program} --hotkey {key}"/></keybind>'
                        for key in ("F5", "F6", "F7"))
-        return ('<?xml version="1.0"?>\n<labwc_config>\n<core><xwaylandPersistence>no</xwaylandPersistence></core>\n'
+        return ('<?xml version="1.0"?>\n<labwc_config>\n'
                 "<focus><followMouse>no</followMouse><raiseOnFocus>no</raiseOnFocus></focus>\n"
                 "<placement><policy>center</policy></placement>\n"
-                f"<keyboard>{keys}</keyboard>\n</labwc_config>\n")
+                f"<keyboard><default />{keys}</keyboard>\n</labwc_config>\n")
 
     def _lay_out_labwc(self):
         """The two headless outputs side by side, the second at scale 1.5, with the modes the
