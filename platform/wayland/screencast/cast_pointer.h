@@ -1,6 +1,8 @@
 // F7's source on a portal session with screen casts: the pointer's position from the streams'
-// cursor metadata. While a run moves the pointer the streams rest (the compositor copies a
-// whole frame into them for each click otherwise) and the position is the one moved to.
+// cursor metadata. The metadata comes a frame or more after a move, so an F7 takes only a report
+// made after it was pressed: it nudges the pointer for one, and takes the last of them once
+// they stop. While a run moves the pointer the streams rest (the compositor copies a whole
+// frame into them for each click otherwise) and the position is the one moved to.
 #pragma once
 
 #include <glib.h>
@@ -46,8 +48,14 @@ class CastPointer : public PointerReader, public FrameSizes, private CursorEvent
   guint resume_ = 0;  // the streams rest while this timer runs
   gint64 lastMove_ = 0;
   std::optional<std::pair<int, int>> pointer_;
-  static constexpr gint64 kNudgeEveryUs = 300000;
-  gint64 lastNudge_ = 0;
+  gint64 reported_ = 0;  // when pointer_ came from the streams
+  // Reads closer together than this are one F7 still waiting (Form1 reads at each 10 ms poll).
+  static constexpr gint64 kSameAskUs = 100000;
+  // A report is taken once no other has followed it for this long (the nudge's step there may
+  // be reported before its step back), or this long after the ask while the pointer keeps moving.
+  static constexpr gint64 kQuietUs = 40000, kBusyUs = 150000;
+  gint64 asked_ = 0;
+  gint64 lastRead_ = 0;
 };
 
 }  // namespace platform::wayland
