@@ -135,7 +135,7 @@ esac
 
 # What this run tests against, so that a failure names the desktop that changed.
 say "the root's versions:"
-in_root dpkg-query -W -f='  ${Package} ${Version}\n' g++ libgtk-3-0t64 libgtk-3-0 gnome-shell mutter \
+in_root dpkg-query -W -f='  ${Package} ${Version}\n' g++ libgtk-3-0t64 gnome-shell mutter \
   xdg-desktop-portal xdg-desktop-portal-gnome kwin-wayland xdg-desktop-portal-kde sway labwc hyprland pipewire \
   libei1 2>/dev/null || true
 
@@ -150,11 +150,14 @@ in_root sh -c "cmake -S . -B $out -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAPWING_
                cmake --build $out && cd $out && rm -f tapwing_*.deb && cpack -G DEB >cpack.log && ls tapwing_*.deb" \
   || status=$?
 if [ "$status" -ne 0 ]; then say "FAIL: the build failed"; exit 1; fi
-# The package installed as a user installs it, with apt, into the root (taken out again after).
+# The package: Debian's checker on it, then installed as a user installs it, with apt, into the
+# root (taken out again after).
 deb=$(cd "$out" && ls tapwing_*.deb)
+say "$out/$deb depends on: $(in_root dpkg-deb -f "$out/$deb" Depends)"
+in_root lintian --fail-on error,warning "$out/$deb" || { say "FAIL: lintian finds fault with $out/$deb"; status=1; }
 apt_in_root install -y -q --no-install-recommends "./$out/$deb" || { say "FAIL: apt could not install $out/$deb"; exit 1; }
 # Each test runs once: one that fails now and then is a fault to find, not to run again.
-in_root ctest --test-dir "$out" -L "$label" --output-on-failure --no-tests=error | tee "$out/ctest.log" || status=$?
+in_root ctest --test-dir "$out" -L "$label" --output-on-failure --no-tests=error | tee "$out/ctest.log" || status=1
 apt_in_root remove -y -q tapwing || true
 if [ "$status" -eq 0 ]; then say "PASS"; else say "FAIL (logs in $out/e2e/artifacts/)"; fi
 exit $((status == 0 ? 0 : 1))

@@ -192,6 +192,8 @@ class WaylandSession(lh.NativeSession):
                 self._start_pipewire()
             if self.family != "weston":  # no seat: nothing could click the target
                 self._start_clicktarget()
+                if self.shell:
+                    self._keep_overview_closed()
                 self._start_input()
                 self._wait_pointer_seen()
         except BaseException:
@@ -418,35 +420,38 @@ class WaylandSession(lh.NativeSession):
 
         wait_for(up, 30, f"{self.kind}'s Wayland socket")
 
+    def _shell_eval(self, js):
+        """gnome-shell's answer to a line of its JavaScript, as gdbus prints it; None while the
+        shell is not on the bus yet."""
+        try:
+            return _gdbus(self.env, "--dest", "org.gnome.Shell", "--object-path", "/org/gnome/Shell", "--method",
+                          "org.gnome.Shell.Eval", js)
+        except RuntimeError:
+            return None
+
     def _close_overview(self):
-        """gnome-shell opens its Overview a moment after it starts, hiding every window: wait for
-        it, and close it."""
-        def overview(shown):
-            try:
-                said = _gdbus(self.env, "--dest", "org.gnome.Shell", "--object-path", "/org/gnome/Shell", "--method",
-                              "org.freedesktop.DBus.Properties.Get", "org.gnome.Shell", "OverviewActive")
-            except RuntimeError:
-                return False  # not on the bus yet
-            return said == f"(<{str(shown).lower()}>,)"
+        """gnome-shell opens its Overview as it starts, hiding every window, and covers the
+        screen against input until that start is over: wait for it to be over, then close the
+        Overview."""
+        wait_for(lambda: self._shell_eval("Main.layoutManager._startingUp") == "(true, 'false')", 30,
+                 "gnome-shell's start to be over", interval=0.1)
+        self._keep_overview_closed()
 
-        def close():
-            _gdbus(self.env, "--dest", "org.gnome.Shell", "--object-path", "/org/gnome/Shell", "--method",
-                   "org.freedesktop.DBus.Properties.Set", "org.gnome.Shell", "OverviewActive", "<false>")
-
-        wait_for(lambda: overview(True), 20, "gnome-shell's Overview at start", interval=0.1)
-        close()
-        # GNOME 50 may open it again a moment later: closed until it has stayed so for 2 s.
+    def _keep_overview_closed(self):
+        """The Overview closed until it has stayed so for 2 s: GNOME 50 may open it again a
+        moment later, also once the monitors change or the first window shows."""
         closed_since = None
 
         def stays_closed():
             nonlocal closed_since
-            if not overview(False):
+            # actionMode 1: NORMAL, which nothing (a cover, the Overview, a modal) has taken over
+            if self._shell_eval("Main.overview.visible || Main.actionMode !== 1") != "(true, 'false')":
                 closed_since = None
-                close()
+                self._shell_eval("Main.overview.hide()")
                 return False
             closed_since = closed_since or time.monotonic()
             return time.monotonic() - closed_since >= 2
-        wait_for(stays_closed, 15, "the Overview to stay closed", interval=0.1)
+        wait_for(stays_closed, 20, "the Overview to stay closed", interval=0.1)
 
     def _scale_second_monitor(self):
         """The second monitor at GNOME's fractional scale 1.5 (its nearest, 1.497: the scales
