@@ -36,18 +36,22 @@ std::pair<int, int> CastPointer::FrameSize(std::size_t stream) const {
   return cursor_ ? cursor_->FrameSize(stream) : std::pair{0, 0};
 }
 
-// The screen casts show the pointer only when it moves, a frame or more later: a step there and
-// back makes them show where it is now.
 std::optional<std::pair<int, int>> CastPointer::ReadPointer(PointerWay& way) {
   if (resume_ != 0) return pointer_;  // a run holds the pointer where it moved it
   const gint64 now = g_get_monotonic_time();
-  if (cursor_ && (asked_ == 0 || now - lastRead_ >= kSameAskUs)) {
-    asked_ = now;
-    way.Nudge();
-  }
+  if (asked_ == 0 || now - lastRead_ >= kSameAskUs) asked_ = now;
   lastRead_ = now;
-  const bool fresh = asked_ != 0 && reported_ > asked_;
-  if (!fresh || (now - reported_ < kQuietUs && now - asked_ < kBusyUs)) return std::nullopt;
+  if (!pointer_) {
+    // The screen casts show the pointer only when it moves: just after they start, until the
+    // hand moves it, nothing says where it is. A step there and back makes them show it.
+    if (cursor_ && now - lastNudge_ >= kNudgeEveryUs) {
+      lastNudge_ = now;
+      way.Nudge();
+    }
+    return std::nullopt;
+  }
+  const bool settled = now - asked_ >= kSettleUs && now - reported_ >= kQuietUs;
+  if (!settled && now - asked_ < kBusyUs) return std::nullopt;
   return pointer_;
 }
 

@@ -1,7 +1,7 @@
 // F7's source on a portal session with screen casts: the pointer's position from the streams'
-// cursor metadata. The metadata comes a frame or more after a move, so an F7 takes only a report
-// made after it was pressed: it nudges the pointer for one, and takes the last of them once
-// they stop. While a run moves the pointer the streams rest (the compositor copies a whole
+// cursor metadata. The metadata of a move comes a frame or more after it, so an F7 answers once
+// the reports have settled after the press: a pointer moved just before it is where its last
+// report says. While a run moves the pointer the streams rest (the compositor copies a whole
 // frame into them for each click otherwise) and the position is the one moved to.
 #pragma once
 
@@ -51,11 +51,14 @@ class CastPointer : public PointerReader, public FrameSizes, private CursorEvent
   gint64 reported_ = 0;  // when pointer_ came from the streams
   // Reads closer together than this are one F7 still waiting (Form1 reads at each 10 ms poll).
   static constexpr gint64 kSameAskUs = 100000;
-  // A report is taken once no other has followed it for this long (the nudge's step there may
-  // be reported before its step back), or this long after the ask while the pointer keeps moving.
-  static constexpr gint64 kQuietUs = 40000, kBusyUs = 150000;
+  // An F7 answers once this long has passed since it was pressed, time for a move made just
+  // before it to be reported, and no report has come for kQuietUs; a pointer that keeps moving
+  // is read kBusyUs after the press.
+  static constexpr gint64 kSettleUs = 150000, kQuietUs = 40000, kBusyUs = 500000;
   gint64 asked_ = 0;
   gint64 lastRead_ = 0;
+  static constexpr gint64 kNudgeEveryUs = 300000;
+  gint64 lastNudge_ = 0;
 };
 
 }  // namespace platform::wayland
