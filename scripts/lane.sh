@@ -6,6 +6,7 @@
 #   bash scripts/lane.sh testing   # Debian testing: GNOME, Plasma, sway, labwc as they are there today,
 #                                  # and Hyprland's config check (CTest label testing)
 #   bash scripts/lane.sh SUITE root           # only makes (or completes) the root, e.g. early in test.sh
+#   bash scripts/lane.sh SUITE build          # ... and builds and packages the program there
 #   bash scripts/lane.sh SUITE in-root CMD... # a command in the root, in the checkout
 # As root; exit 0 passed, 1 failed, 77 skipped (with the reason). The checkout is bind-mounted
 # into the root at its own path; the build is build/<label>. The first run of a suite downloads
@@ -131,25 +132,27 @@ exec 9>&-
 case "${1:-}" in
   root) exit 0 ;;
   in-root) shift; in_root "$@"; exit ;;  # e.g. one module by hand, or a shell
+  build | "") ;;
+  *) echo "usage: lane.sh trixie|testing [root | build | in-root CMD...]" >&2; exit 2 ;;
 esac
+
+# The build: its own tree, only the lane's session kinds registered there, warnings on, and its
+# package. Quick when nothing changed since `lane.sh SUITE build`, which test.sh runs early.
+out=build/$label
+mkdir -p "$out"
+in_root sh -c "cmake -S . -B $out -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAPWING_LINUX=ON \
+                 -DTAPWING_E2E_LANE=$label -DTAPWING_PACKAGE_TAG=$tag >$out/configure.log 2>&1 \
+               || { tail -n 30 $out/configure.log; exit 2; }
+               cmake --build $out && cd $out && rm -f tapwing_*.deb && cpack -G DEB >cpack.log" \
+  || { say "FAIL: the build failed"; exit 1; }
+[ "${1:-}" != build ] || exit 0
 
 # What this run tests against, so that a failure names the desktop that changed.
 say "the root's versions:"
 in_root dpkg-query -W -f='  ${Package} ${Version}\n' g++ libgtk-3-0t64 gnome-shell mutter \
   xdg-desktop-portal xdg-desktop-portal-gnome kwin-wayland xdg-desktop-portal-kde sway labwc hyprland pipewire \
   libei1 2>/dev/null || true
-
-# The build: its own tree, only the lane's session kinds registered there, warnings on.
-out=build/$label
-say "building in $out against $name and running ctest -L $label"
 status=0
-mkdir -p "$out"
-in_root sh -c "cmake -S . -B $out -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAPWING_LINUX=ON \
-                 -DTAPWING_E2E_LANE=$label -DTAPWING_PACKAGE_TAG=$tag >$out/configure.log 2>&1 \
-               || { tail -n 30 $out/configure.log; exit 2; }
-               cmake --build $out && cd $out && rm -f tapwing_*.deb && cpack -G DEB >cpack.log && ls tapwing_*.deb" \
-  || status=$?
-if [ "$status" -ne 0 ]; then say "FAIL: the build failed"; exit 1; fi
 # The package: Debian's checker on it, then installed as a user installs it, with apt, into the
 # root (taken out again after).
 deb=$(cd "$out" && ls tapwing_*.deb)
@@ -157,6 +160,7 @@ say "$out/$deb depends on: $(in_root dpkg-deb -f "$out/$deb" Depends)"
 in_root lintian --fail-on error,warning "$out/$deb" || { say "FAIL: lintian finds fault with $out/$deb"; status=1; }
 apt_in_root install -y -q --no-install-recommends "./$out/$deb" || { say "FAIL: apt could not install $out/$deb"; exit 1; }
 # Each test runs once: one that fails now and then is a fault to find, not to run again.
+say "running ctest -L $label"
 in_root ctest --test-dir "$out" -L "$label" --output-on-failure --no-tests=error | tee "$out/ctest.log" || status=1
 apt_in_root remove -y -q tapwing || true
 if [ "$status" -eq 0 ]; then say "PASS"; else say "FAIL (logs in $out/e2e/artifacts/)"; fi

@@ -7,9 +7,9 @@
 #
 # Then the lanes (scripts/lane.sh): the Linux program built, packaged and tested in a cached root
 # of Debian 13 (GNOME 48, KWin 6.3, sway 1.10) and of Debian testing (GNOME, Plasma, sway and
-# labwc as they are there today, Hyprland's config check). The roots are made (once) side by
-# side while the rest installs, builds and runs. TAPWING_LANES="trixie" runs one lane only,
-# TAPWING_LANES="" none.
+# labwc as they are there today, Hyprland's config check). The roots are made (once) and the
+# program built in them side by side while the rest installs and builds. TAPWING_LANES="trixie"
+# runs one lane only, TAPWING_LANES="" none.
 #
 # The Wine e2e suite runs on the 32-bit build wherever this host can run 32-bit programs, with a
 # short part of it on the 64-bit build too; elsewhere it runs whole on the 64-bit build. Only
@@ -22,8 +22,10 @@ declare -A root_jobs=()
 if [ -n "$lanes" ]; then
   bash scripts/setup.sh lane
   mkdir -p build
+  # Each lane's root is made, and the program built there, while the rest installs and builds:
+  # done before any test runs, since the tests want a quiet machine.
   for suite in $lanes; do
-    bash scripts/lane.sh "$suite" root >"build/lane-$suite-root.log" 2>&1 &
+    bash scripts/lane.sh "$suite" build >"build/lane-$suite-build.log" 2>&1 &
     root_jobs[$suite]=$!
   done
 fi
@@ -44,20 +46,17 @@ if [ "${builds%% *}" = win64 ]; then
   echo "test.sh: the Wine e2e suite runs on the 64-bit build: $(bash scripts/wine-arch.sh why)"
 fi
 status=0
+for suite in $lanes; do
+  wait "${root_jobs[$suite]}" || true  # the lane itself says why, if its root or build failed
+  cat "build/lane-$suite-build.log"
+done
 ctest --preset native || status=1
 ctest --preset linux || status=1
-# The lanes side by side, each in its own root with its own sessions, one at a time there; each
-# waits for its root (lane.sh holds the root's lock while it makes it).
-declare -A lane_jobs=()
-for suite in $lanes; do
-  bash scripts/lane.sh "$suite" >"build/lane-$suite.log" 2>&1 &
-  lane_jobs[$suite]=$!
-done
+# One lane after the other: each runs one session at a time, and two at once would load the
+# machine enough to make a run late.
 for suite in $lanes; do
   result=0
-  wait "${lane_jobs[$suite]}" || result=$?
-  wait "${root_jobs[$suite]}" || true  # the lane itself says why, if the root could not be made
-  cat "build/lane-$suite-root.log" "build/lane-$suite.log"
+  bash scripts/lane.sh "$suite" || result=$?
   [ "$result" -eq 0 ] || [ "$result" -eq 77 ] || status=1  # 77: it said why it was skipped
 done
 [ -n "$lanes" ] || echo "test.sh: no lane ran (TAPWING_LANES is empty)"

@@ -1,5 +1,6 @@
 #include "platform/wayland/ei/ei_pointer.h"
 
+#include <dlfcn.h>
 #include <glib-unix.h>
 #include <glib.h>
 #include <libei.h>
@@ -32,6 +33,22 @@ struct Device {
   bool relative = false;  // only for a nudge: optional
   bool resumed = false;  // and emulating
 };
+
+// libei's ping came with 1.4 (1.3.901): looked up when first needed, so that the program also
+// runs with an older libei (Ubuntu 24.04 has 1.2). Without it, a desktop that offers no usable
+// device is found out by EiWay's wait instead, a few seconds later.
+void SendPing(ei* context) {
+  using New = ei_ping* (*)(ei*);
+  using Send = void (*)(ei_ping*);
+  using Unref = ei_ping* (*)(ei_ping*);
+  static const auto make = reinterpret_cast<New>(dlsym(RTLD_DEFAULT, "ei_new_ping"));
+  static const auto send = reinterpret_cast<Send>(dlsym(RTLD_DEFAULT, "ei_ping"));
+  static const auto unref = reinterpret_cast<Unref>(dlsym(RTLD_DEFAULT, "ei_ping_unref"));
+  if (make == nullptr || send == nullptr || unref == nullptr) return;
+  ei_ping* ping = make(context);
+  send(ping);
+  unref(ping);
+}
 
 std::vector<EiRegion> RegionsOf(ei_device* device) {
   std::vector<EiRegion> regions;
@@ -140,9 +157,7 @@ struct EiPointer::Impl {
         ei_seat_bind_capabilities(ei_event_get_seat(event), EI_DEVICE_CAP_POINTER_ABSOLUTE, EI_DEVICE_CAP_BUTTON,
                                   EI_DEVICE_CAP_SCROLL, EI_DEVICE_CAP_POINTER, nullptr);
         // Desktops add the devices as they take the bind: by the answer, all of them are here.
-        struct ei_ping* ping = ei_new_ping(context);
-        ei_ping(ping);
-        ei_ping_unref(ping);
+        SendPing(context);
         break;
       }
       case EI_EVENT_SEAT_REMOVED:
