@@ -38,14 +38,15 @@ struct Device {
 // runs with an older libei (Ubuntu 24.04 has 1.2). Without it, a desktop that offers no usable
 // device is found out by EiWay's wait instead, a few seconds later.
 void SendPing(ei* context) {
-  using New = ei_ping* (*)(ei*);
-  using Send = void (*)(ei_ping*);
-  using Unref = ei_ping* (*)(ei_ping*);
+  using Ping = struct ei_ping;  // the function of that name hides the type
+  using New = Ping* (*)(ei*);
+  using Send = void (*)(Ping*);
+  using Unref = Ping* (*)(Ping*);
   static const auto make = reinterpret_cast<New>(dlsym(RTLD_DEFAULT, "ei_new_ping"));
   static const auto send = reinterpret_cast<Send>(dlsym(RTLD_DEFAULT, "ei_ping"));
   static const auto unref = reinterpret_cast<Unref>(dlsym(RTLD_DEFAULT, "ei_ping_unref"));
   if (make == nullptr || send == nullptr || unref == nullptr) return;
-  ei_ping* ping = make(context);
+  Ping* ping = make(context);
   send(ping);
   unref(ping);
 }
