@@ -792,8 +792,8 @@ def _showing(obj):
 
 
 def _portal_windows():
-    """The objects of each portal window on screen, one list per window: GNOME 50 shows its
-    shortcuts and remote desktop dialogs at once, and each is answered on its own."""
+    """Each portal window on screen: its application's and its own name, and its objects. GNOME
+    50 shows its shortcuts and remote desktop dialogs at once, and each is answered on its own."""
     import pyatspi
     from atspi_window import descendants
 
@@ -804,7 +804,7 @@ def _portal_windows():
         app.clearCache()
         for window in app:
             if window is not None and _showing(window):
-                yield list(descendants(window))
+                yield (app.name, window.name), list(descendants(window))
 
 
 def portal_dialog_shown():
@@ -848,11 +848,11 @@ def portal_dialog(allow=True, interact=True, timeout=15):
 
     def remote_dialog():
         try:
-            for objs in _portal_windows():
+            for window, objs in _portal_windows():
                 buttons = _buttons(objs)
                 wanted = next((buttons[b] for b in (GRANT if allow else REFUSE) if b in buttons), None)
                 if wanted and any(b in buttons for b in GRANT):
-                    return objs, wanted
+                    return window, objs, wanted
                 accept = next((buttons[b] for b in ACCEPT if b in buttons), None)
                 if accept:
                     press(accept)
@@ -861,19 +861,18 @@ def portal_dialog(allow=True, interact=True, timeout=15):
         return None
 
     try:
-        objs, button = wait_for(remote_dialog, timeout, "the portal's dialog")
+        window, objs, button = wait_for(remote_dialog, timeout, "the portal's dialog")
     except WaitTimeout as failure:
         raise AssertionError(f"{failure}; {_dump_portal()}; "
                              f"{lh.Session.current.said('tapwing', 'dbus', tail=1500)}") from None
     if allow:
         _choose_everything(objs, interact)
         wait_for(lambda: button.getState().contains(pyatspi.STATE_SENSITIVE), 5, "the grant to be enabled")
-    label = button.name
     press(button)
 
-    def closed():  # a gone button's cached state may still say showing
+    def closed():  # a gone button's cached state may still say showing: the window is looked for
         try:
-            return not _showing(button) or not any(o.name == label for objs in _portal_windows() for o in objs)
+            return not _showing(button) or all(shown != window for shown, _ in _portal_windows())
         except GLib.Error:
             return False
 
@@ -911,7 +910,7 @@ def _actionable(obj):
 def _dump_portal():
     """What the portal's windows showed, for a failure's message."""
     try:
-        return "portal shows: " + " | ".join(", ".join(f"{o.getRoleName()} {o.name!r}" for o in objs)
-                                             for objs in _portal_windows())
+        return "portal shows: " + " | ".join(f"{window}: " + ", ".join(f"{o.getRoleName()} {o.name!r}" for o in objs)
+                                             for window, objs in _portal_windows())
     except Exception as error:
         return f"portal unreadable: {error}"
