@@ -18,7 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 lanes=${TAPWING_LANES-trixie testing}
-declare -A root_jobs=()
+declare -A build_jobs=()
 if [ -n "$lanes" ]; then
   bash scripts/setup.sh lane
   mkdir -p build
@@ -26,7 +26,7 @@ if [ -n "$lanes" ]; then
   # done before any test runs, since the tests want a quiet machine.
   for suite in $lanes; do
     bash scripts/lane.sh "$suite" build >"build/lane-$suite-build.log" 2>&1 &
-    root_jobs[$suite]=$!
+    build_jobs[$suite]=$!
   done
 fi
 bash scripts/setup.sh
@@ -47,7 +47,7 @@ if [ "${builds%% *}" = win64 ]; then
 fi
 status=0
 for suite in $lanes; do
-  wait "${root_jobs[$suite]}" || true  # the lane itself says why, if its root or build failed
+  wait "${build_jobs[$suite]}" || true  # the lane itself says why, if its root or build failed
   cat "build/lane-$suite-build.log"
 done
 ctest --preset native || status=1

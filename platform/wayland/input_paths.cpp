@@ -12,20 +12,20 @@ constexpr const char* kNoReading = "none";
 constexpr PathText kTexts[] = {
     // PortalLibei
     {"远程桌面门户 (RemoteDesktop), 点击经 libei (ConnectToEIS), F7 读屏幕共享里的指针",
-     "RemoteDesktop portal (org.freedesktop.portal.RemoteDesktop v{version}), clicks through libei (ConnectToEIS){fallback}",
+     "RemoteDesktop portal (org.freedesktop.portal.RemoteDesktop v{version}), clicks through libei (ConnectToEIS)",
      kPortalReading},
     // PortalLibeiWithoutCasts
     {"远程桌面门户 (RemoteDesktop), 点击经 libei (ConnectToEIS), 不带屏幕共享: F7 读不到指针的位置",
      "RemoteDesktop portal (org.freedesktop.portal.RemoteDesktop v{version}), clicks through libei (ConnectToEIS) "
-     "without screen casts{fallback}",
+     "without screen casts",
      "none (the desktop cannot cast its screens): F7 says it cannot read the pointer"},
     // PortalNotify
     {"远程桌面门户 (RemoteDesktop), 点击经门户的 Notify 调用, F7 读屏幕共享里的指针",
-     "RemoteDesktop portal (org.freedesktop.portal.RemoteDesktop v{version}), clicks as the portal's Notify calls{fallback}",
+     "RemoteDesktop portal (org.freedesktop.portal.RemoteDesktop v{version}), clicks as the portal's Notify calls",
      kPortalReading},
     // PortalRefused
     {"远程桌面门户 (RemoteDesktop), 未得到会话",
-     "RemoteDesktop portal (org.freedesktop.portal.RemoteDesktop v{version}), no session granted{fallback}", kNoReading},
+     "RemoteDesktop portal (org.freedesktop.portal.RemoteDesktop v{version}), no session granted", kNoReading},
     // Wlr
     {"wlroots 虚拟指针 (zwlr_virtual_pointer_v1), F7 用 layer-shell 透明层读指针",
      "wlroots virtual pointer (zwlr_virtual_pointer_v1); {why}",
@@ -72,10 +72,9 @@ std::string SettledLine(InputPath path, const std::string& why) {
   return std::string("tapwing: Wayland 输入: ") + TextOf(path).line + (why.empty() ? "" : "; " + why);
 }
 
-std::string AboutInput(InputPath path, unsigned version, bool wlr, const std::string& why) {
+std::string AboutInput(InputPath path, unsigned version, const std::string& why) {
   std::string input = TextOf(path).input;
   Fill(input, "{version}", std::to_string(version));
-  Fill(input, "{fallback}", wlr ? "; the wlroots virtual pointer where its session fails" : "");
   Fill(input, "{why}", why);
   return "input: " + input + "\npointer reading: " + TextOf(path).reading + "\n";
 }

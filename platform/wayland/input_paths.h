@@ -13,7 +13,7 @@ enum class InputPath { PortalLibei, PortalLibeiWithoutCasts, PortalNotify, Porta
 
 struct PathText {
   const char* line;     // after "tapwing: Wayland 输入: "
-  const char* input;    // --about-session; {version}, {fallback} and {why} are filled in
+  const char* input;    // --about-session; {version} and {why} are filled in
   const char* reading;  // --about-session
 };
 
@@ -26,8 +26,7 @@ InputPath PathOf(InputRoute::State state, Clicks clicks, bool casts, bool overla
 std::string SettledLine(InputPath path, const std::string& why);
 
 // --about-session's input and pointer-reading lines. `version`: the portal's RemoteDesktop
-// version; `wlr`: the wlroots pointer is there for a failed portal session; `why`: why there is
-// no portal.
-std::string AboutInput(InputPath path, unsigned version, bool wlr, const std::string& why);
+// version; `why`: why there is no portal.
+std::string AboutInput(InputPath path, unsigned version, const std::string& why);
 
 }  // namespace platform::wayland

@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/input_device.h"
+
 namespace platform::wayland {
 
 // Codes of the InputErrors the Wayland ways raise; the text says the rest.
@@ -36,6 +38,16 @@ class PointerReader {
   virtual std::optional<std::pair<int, int>> ReadPointer(PointerWay& way) = 0;
   // A run moved the pointer there.
   virtual void Moved(double /*x*/, double /*y*/) {}
+};
+
+// F7's source where the desktop tells no client where the pointer is: says why, each time.
+class UnreadablePointer : public PointerReader {
+ public:
+  explicit UnreadablePointer(std::string why) : why_(std::move(why)) {}
+  std::optional<std::pair<int, int>> ReadPointer(PointerWay&) override { throw PointerUnreadable(kUnreadable, why_); }
+
+ private:
+  std::string why_;
 };
 
 // What a way or reader of a portal session tells the one who made it. Both may destroy the

@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/input_device.h"
 #include "platform/wayland/ei/ei_way.h"
 #include "platform/wayland/portal/notify_way.h"
 #include "platform/wayland/screencast/cast_pointer.h"
@@ -30,15 +29,6 @@ std::vector<Monitor> DesktopMonitors() {
   return monitors;
 }
 
-// F7 on a session the desktop could not cast its screens for.
-class NoCasts : public PointerReader {
- public:
-  std::optional<std::pair<int, int>> ReadPointer(PointerWay&) override {
-    throw PointerUnreadable(kUnreadable, "这个桌面不告诉 Tapwing 指针的位置: 它不能共享屏幕, 而指针的位置只在屏幕共享里. "
-                                         "请直接输入坐标");
-  }
-};
-
 }  // namespace
 
 PortalInput::PortalInput(Portal& portal, InputRoute& route) : portal_(portal), route_(route), session_(portal, *this) {}
@@ -54,7 +44,8 @@ void PortalInput::SessionStarted(const StartedSession& session) {
   started_ = session;
   casts_ = session.casts;
   if (!casts_) {
-    reader_ = std::make_unique<NoCasts>();
+    reader_ = std::make_unique<UnreadablePointer>(
+        "这个桌面不告诉 Tapwing 指针的位置: 它不能共享屏幕, 而指针的位置只在屏幕共享里. 请直接输入坐标");
     return ClickThroughLibei();  // libei's regions place the moves
   }
   ReadCasts(session);

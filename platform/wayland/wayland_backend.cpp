@@ -117,7 +117,7 @@ std::string WaylandBackend::AboutSession() {
                                             : "no desktop portal: " + rdError;
   const char* socket = std::getenv("WAYLAND_DISPLAY");
   std::string text = std::string("display server: Wayland (") + (socket ? socket : "wayland-0") + ")\n";
-  text += AboutInput(path, rd, wlr_ != nullptr, why);
+  text += AboutInput(path, rd, why);
   if (gs > 0) {
     text += "hotkeys: GlobalShortcuts portal (org.freedesktop.portal.GlobalShortcuts v" + std::to_string(gs) + ")\n";
   } else {

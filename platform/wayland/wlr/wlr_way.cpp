@@ -4,7 +4,6 @@
 #include <optional>
 #include <utility>
 
-#include "platform/input_device.h"
 
 namespace platform::wayland {
 namespace {
@@ -24,14 +23,6 @@ class OverlayReader : public PointerReader {
   PointerOverlay overlay_;
 };
 
-class NoOverlay : public PointerReader {
- public:
-  std::optional<std::pair<int, int>> ReadPointer(PointerWay&) override {
-    throw PointerUnreadable(kUnreadable,
-                            "这个桌面不告诉 Tapwing 指针的位置: 它没有 layer-shell (zwlr_layer_shell_v1). 请直接输入坐标");
-  }
-};
-
 }  // namespace
 
 std::unique_ptr<WlrWay> WlrWay::Open(GdkDisplay* display) {
@@ -45,7 +36,8 @@ WlrWay::WlrWay(std::unique_ptr<VirtualPointer> pointer) : pointer_(std::move(poi
   if (hasOverlay_) {
     reader_ = std::make_unique<OverlayReader>(*pointer_);
   } else {
-    reader_ = std::make_unique<NoOverlay>();
+    reader_ = std::make_unique<UnreadablePointer>(
+        "这个桌面不告诉 Tapwing 指针的位置: 它没有 layer-shell (zwlr_layer_shell_v1). 请直接输入坐标");
   }
 }
 
