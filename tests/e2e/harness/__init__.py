@@ -16,6 +16,7 @@ buttons show their glyphs).
 
 import os
 import sys
+import time
 import traceback
 import unittest
 
@@ -41,7 +42,17 @@ def require_tapwing():
 
 
 class _ScreenshotResult(unittest.TextTestResult):
-    """Saves a screenshot of the session's screen for every failing test."""
+    """Saves a screenshot of the session's screen for every failing test, and says how long
+    each test took (what makes a suite slow)."""
+
+    def startTest(self, test):
+        self._started = time.monotonic()
+        super().startTest(test)
+
+    def stopTest(self, test):
+        super().stopTest(test)
+        if self.showAll:
+            self.stream.writeln(f"    {time.monotonic() - self._started:.1f} s")
 
     def _shoot(self, test):
         session = Session.current
