@@ -299,14 +299,14 @@ class Session:
         self.x.move(x, y)
         wait_for(lambda: self.probe.cursor() == (x, y), timeout, f"Wine's cursor at {(x, y)}")
 
-    def press_hotkey(self, key, took_effect, timeout=3, attempts=3, window=None):
+    def press_hotkey(self, key, took_effect, timeout=3, attempts=3, window=None, seconds=None):
         """Holds a polled hotkey until took_effect() is true, pressing again if a press was
         missed (GetAsyncKeyState's "pressed since" bit is occasionally lost under Wine).
-        window: send the key to that X window only (see X.hold). Returns the number of
-        presses it took."""
+        window: send the key to that X window only (see X.hold); seconds: how long each
+        press holds it. Returns the number of presses it took."""
         keys = getattr(self, "input", None) or self.x  # a Wayland session has no X
         for attempt in range(1, attempts + 1):
-            keys.hold(key, window=window)
+            keys.hold(key, seconds, window=window)
             try:
                 wait_for(took_effect, timeout, f"{key} to take effect")
                 return attempt

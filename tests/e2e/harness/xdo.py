@@ -44,15 +44,16 @@ class X:
         """Taps keys such as "Tab", "shift+Tab", "F5", one after the other."""
         self.xdotool("key", "--delay", delay_ms, *keys)
 
-    def hold(self, key, seconds=0.15, window=None):
-        """Presses a key long enough for a 10 ms GetAsyncKeyState poll to see it down.
+    def hold(self, key, seconds=None, window=None):
+        """Presses a key long enough for a 10 ms GetAsyncKeyState poll to see it down (0.15 s
+        unless told).
 
         window: an X window id to send the key events to directly (XSendEvent) instead of
         through XTEST; the only way to press keys on a server without that extension."""
         target = ("--window", window) if window else ()
         self.xdotool("keydown", *target, key)
         try:
-            time.sleep(seconds)
+            time.sleep(seconds or 0.15)
         finally:
             self.xdotool("keyup", *target, key)
 

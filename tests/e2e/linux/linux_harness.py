@@ -226,10 +226,10 @@ class NativeSession(Session):
     def has_focus(self, app=None):
         return self.x.focused_window() == (app.xid if app else self.clicktarget_xid)
 
-    def hold_hotkey(self, key, took_effect, app=None):
+    def hold_hotkey(self, key, took_effect, app=None, seconds=None):
         """press_hotkey, with the key sent to app's window when the server has no XTEST."""
         window = app.xid if app and not self.xtest else None
-        return self.press_hotkey(key, took_effect, window=window)
+        return self.press_hotkey(key, took_effect, window=window, seconds=seconds)
 
     def settle_after_exit(self):
         """After a tapwing ended: nothing of it lingers in an X session."""

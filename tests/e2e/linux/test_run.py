@@ -4,6 +4,7 @@ numbers, every action at its point, F6, and junk typed into a field during a run
 run does is read from the click target's log."""
 
 import os
+import sys
 import time
 import unittest
 
@@ -23,6 +24,8 @@ TICK = {
     "滚轮向上": ("wheel+120",),
     "滚轮向下": ("wheel-120",),
 }
+# A press as a hand makes it: GNOME's kinds hold every other key past its repeat delay.
+QUICK_PRESS = 0.15
 UNREADABLE = "这个桌面不告诉 Tapwing 指针的位置"
 POINT = (1100, 850)  # on the click target, away from the centred window and its message boxes
 AWAY = (40, 40)
@@ -181,29 +184,34 @@ class SecondOutputTest(unittest.TestCase):
 
 class StopTest(unittest.TestCase):
     def test_one_f6_stops_a_10_ms_run_at_once_on_every_output(self):
-        """Ten runs on each output, each stopped by one press of F6: every run stops, and no
-        click lands more than 50 ms after the key went down. On sway the key runs `tapwing
-        --hotkey F6` through the desktop's binding, a process started per press: there every
-        run stops, in whatever time that takes."""
+        """Runs on each output, each stopped by one press of F6: every run stops, and no click
+        lands more than 50 ms after the key went down. Twenty per output where GNOME's and
+        Plasma's shortcuts portal carries F6 beside libei's clicks (where F6 was once lost), ten
+        elsewhere. On a wlroots desktop the key runs `tapwing --hotkey F6` through the desktop's
+        binding, a process started per press: there every run stops, in whatever time that takes."""
         if not session.global_hotkeys:
             self.skipTest(f"{session.kind}: no global shortcuts (F6 comes through `tapwing --hotkey`)")
         bound_us = None if session.wlroots else 50_000
+        runs = 20 if (session.shell or session.plasma6) and not os.environ.get("TAPWING_NO_LIBEI") else 10
         app.select("动作", "左键单击")
         app.select("延时", "延时10MS")
+        latest_us = 0
         for point in [POINT] + [(x + 117, 191) for x in getattr(session, "other_outputs", [])]:
             session.enter_point(app, point)
-            for run in range(10):  # on every output of every kind: some 250 presses per test.sh
+            for run in range(runs):
                 mark = session.click_mark()
-                session.hold_hotkey("F5", lambda: len(session.clicks(mark)) >= 4, app)
+                session.hold_hotkey("F5", lambda: len(session.clicks(mark)) >= 4, app, QUICK_PRESS)
                 pressed = time.monotonic_ns() // 1000  # the click target's clock
-                session.input.hold("F6")
+                session.input.hold("F6", QUICK_PRESS)
                 try:
                     session.wait_clicks_quiet(0.3, 3)
                 except AssertionError:
                     raise AssertionError(f"run {run} at {point} went on after F6; {session.said('tapwing')}") from None
+                latest_us = max([latest_us] + [e[0] - pressed for e in session.clicks(mark)])
                 if bound_us:
                     late = [e for e in session.clicks(mark) if e[0] > pressed + bound_us]
                     self.assertEqual(late, [], f"run {run} at {point}: clicks more than 50 ms after F6")
+        print(f"\n    the latest click came {latest_us / 1000:.1f} ms after F6 went down", file=sys.stderr)
 
 
 class EditDuringRunTest(unittest.TestCase):

@@ -691,11 +691,11 @@ class WaylandSession(lh.NativeSession):
             return True
         return False
 
-    def hold_hotkey(self, key, took_effect, app=None):
+    def hold_hotkey(self, key, took_effect, app=None, seconds=None):
         """press_hotkey; where the desktop has no global shortcuts, the key goes the way a user
         binds it there: a desktop shortcut running `tapwing --hotkey KEY`."""
         if self.global_hotkeys:
-            return self.press_hotkey(key, took_effect)
+            return self.press_hotkey(key, took_effect, seconds=seconds)
         self.send_hotkey(key)
         wait_for(took_effect, 3, f"{key} to take effect")
         return 1
