@@ -5,10 +5,10 @@
 #   - the unit tests natively, the end-to-end tests of the Windows program under Wine and of the
 #     Linux program on X, each on private Xvfb displays.
 #
-# Then the lanes (scripts/lane.sh): the Linux program built, packaged and tested in a cached root
-# of Debian 13 (GNOME 48, KWin 6.3, sway 1.10) and of Debian testing (GNOME, Plasma, sway and
-# labwc as they are there today, Hyprland's config check). The roots are made (once) and the
-# program built in them side by side while the rest installs and builds. TAPWING_LANES="trixie"
+# Then the lanes (scripts/lane.sh), side by side: the Linux program built, packaged and tested in
+# a cached root of Debian 13 (GNOME 48, KWin 6.3, sway 1.10) and of Debian testing (GNOME, Plasma,
+# sway and labwc as they are there today, Hyprland's config check). The roots are made (once) and
+# the program built in them while the rest installs and builds. TAPWING_LANES="trixie"
 # runs one lane only, TAPWING_LANES="" none.
 #
 # The Wine e2e suite runs on the 32-bit build wherever this host can run 32-bit programs, with a
@@ -52,11 +52,18 @@ for suite in $lanes; do
 done
 ctest --preset native || status=1
 ctest --preset linux || status=1
-# One lane after the other: each runs one session at a time, and two at once would load the
-# machine enough to make a run late.
+# The lanes side by side, each telling its story once it is over. Their GNOME and Plasma
+# sessions, which time the program, still take turns (linux_harness.py); sway and labwc run
+# beside them.
+declare -A lane_jobs=()
+for suite in $lanes; do
+  bash scripts/lane.sh "$suite" >"build/lane-$suite.log" 2>&1 &
+  lane_jobs[$suite]=$!
+done
 for suite in $lanes; do
   result=0
-  bash scripts/lane.sh "$suite" || result=$?
+  wait "${lane_jobs[$suite]}" || result=$?
+  cat "build/lane-$suite.log"
   [ "$result" -eq 0 ] || [ "$result" -eq 77 ] || status=1  # 77: it said why it was skipped
 done
 [ -n "$lanes" ] || echo "test.sh: no lane ran (TAPWING_LANES is empty)"

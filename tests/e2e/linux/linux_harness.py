@@ -83,6 +83,19 @@ def session_family():
     return FAMILIES.get(kind, kind)
 
 
+_timed_desktop = None
+
+
+def _take_the_timed_desktop():
+    """The sessions whose tests time the program (F6 within 50 ms) run one at a time, also
+    where the lanes run side by side (their roots share the checkout's build folder); the
+    light wlroots ones run beside them. Held until this process ends."""
+    global _timed_desktop
+    import fcntl
+    _timed_desktop = open(LINUX_BUILD.parent / "e2e-timed-desktop.lock", "w")
+    fcntl.flock(_timed_desktop, fcntl.LOCK_EX)
+
+
 def open_session(name, **options):
     """Starts the session kind TAPWING_E2E_SESSION names (x11 when unset): how one suite runs
     on every display server. options go to the Wayland kinds (outputs, scale); a module that
@@ -90,6 +103,8 @@ def open_session(name, **options):
     kind = os.environ.get("TAPWING_E2E_SESSION", "x11")
     if kind not in SESSION_KINDS:
         raise ValueError(f"TAPWING_E2E_SESSION={kind!r}: one of {', '.join(SESSION_KINDS)}")
+    if FAMILIES.get(kind, kind) not in ("sway", "labwc", "weston"):
+        _take_the_timed_desktop()
     if kind == "x11":
         return NativeSession(name).start()
     if kind == "weston" and not options.pop("without_input", False):
