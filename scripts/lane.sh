@@ -93,9 +93,11 @@ make_root() {
   say "making a $name root in $root from $mirror (once)"
   rm -rf "$root"
   mkdir -p "$root/etc/dpkg/dpkg.cfg.d"
-  # A throwaway root: no fsync per unpacked file, and no documentation.
+  # A throwaway root: no fsync per unpacked file, no documentation, and no translations (the
+  # sessions run in C.UTF-8): a quarter fewer files to unpack.
   printf '%s\n' force-unsafe-io path-exclude=/usr/share/doc/* path-exclude=/usr/share/man/* \
-    path-exclude=/usr/share/info/* >"$root/etc/dpkg/dpkg.cfg.d/tapwing-lane"
+    path-exclude=/usr/share/info/* path-exclude=/usr/share/locale/*/* \
+    >"$root/etc/dpkg/dpkg.cfg.d/tapwing-lane"
   debootstrap --variant=minbase "$suite" "$root" "$mirror" "${debootstrap_script[@]}" >"$root.log" 2>&1 \
     || { say "debootstrap failed, see $root.log"; exit 1; }
   printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"  # no services start in the root
