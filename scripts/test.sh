@@ -50,8 +50,13 @@ for suite in $lanes; do
   wait "${build_jobs[$suite]}" || true  # the lane itself says why, if its root or build failed
   cat "build/lane-$suite-build.log"
 done
-ctest --preset native || status=1
+# The Wine suite beside the Linux one: it times nothing finer than a run's period, and the Linux
+# sessions that time the program have only it beside them, as a lane's have only sway or labwc.
+ctest --preset native >build/native-tests.log 2>&1 &
+native_tests=$!
 ctest --preset linux || status=1
+wait "$native_tests" || status=1
+cat build/native-tests.log
 # The lanes side by side, each telling its story once it is over. Their GNOME and Plasma
 # sessions, which time the program, still take turns (linux_harness.py); sway and labwc run
 # beside them.

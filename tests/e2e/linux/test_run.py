@@ -47,26 +47,26 @@ def enter_point(point):
     session.enter_point(app, point)
 
 
-def start_run(action, delay="延时10MS"):
+def start_run(action, delay="延时10MS", press=None):
     app.select("动作", action)
     app.select("延时", delay)
     mark = session.click_mark()
     session.input.warp(*AWAY)
     # Every tick moves the pointer to the point, whatever the action.
-    session.hold_hotkey("F5", lambda: session.input.pointer() == POINT, app)
+    session.hold_hotkey("F5", lambda: session.input.pointer() == POINT, app, press)
     return mark
 
 
-def stop_run(quiet=0.3):
+def stop_run(quiet=0.3, press=None):
     """F6, until the pointer stays where it was put and no click comes for `quiet` seconds
-    (longer than the run's period)."""
+    (longer than the run's period). press: how long the key is held."""
     def stopped():
         mark = session.click_mark()
         session.input.warp(*AWAY)
         time.sleep(quiet)
         return session.input.pointer() == AWAY and session.click_mark() == mark
 
-    session.hold_hotkey("F6", stopped, app)
+    session.hold_hotkey("F6", stopped, app, press)
 
 
 def ticks(events, gap_us=300_000):
@@ -146,12 +146,12 @@ class ActionTest(unittest.TestCase):
         for action, tick in TICK.items():
             with self.subTest(action=action):
                 # 500 ms apart, the ticks are easy to tell apart in the log.
-                mark = start_run(action, "延时500MS")
+                mark = start_run(action, "延时500MS", QUICK_PRESS)
                 if tick:
                     session.wait_clicks(mark, 2 * len(tick), 5, f"two ticks of {action}")
                 else:
                     time.sleep(1.1)  # two ticks that only move the pointer
-                stop_run(quiet=1.2)
+                stop_run(quiet=1.2, press=QUICK_PRESS)
                 events = session.clicks(mark)
                 self.assertEqual({(x, y) for _, _, x, y in events} - {POINT}, set(), "clicked elsewhere")
                 groups = [tuple(e[1] for e in group) for group in ticks(events)]

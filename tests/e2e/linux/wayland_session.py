@@ -432,10 +432,10 @@ class WaylandSession(lh.NativeSession):
     def _close_overview(self):
         """gnome-shell opens its Overview as it starts, hiding every window, and covers the
         screen against input until that start is over: wait for it to be over, then close the
-        Overview."""
+        Overview (kept closed once the click target shows)."""
         wait_for(lambda: self._shell_eval("Main.layoutManager._startingUp") == "(true, 'false')", 30,
                  "gnome-shell's start to be over", interval=0.1)
-        self._keep_overview_closed()
+        self._shell_eval("Main.overview.hide()")
 
     def _keep_overview_closed(self):
         """The Overview closed until it has stayed so for 2 s: GNOME 50 may open it again a
