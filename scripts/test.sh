@@ -54,9 +54,13 @@ done
 # sessions that time the program have only it beside them, as a lane's have only sway or labwc.
 ctest --preset native >build/native-tests.log 2>&1 &
 native_tests=$!
-ctest --preset linux || status=1
+wlroots='^e2e-(sway|weston)\.'
+ctest --preset linux -E "$wlroots" || status=1
 wait "$native_tests" || status=1
 cat build/native-tests.log
+# The Linux suite's sway and weston sessions beside the lanes, one light session among theirs.
+ctest --preset linux -R "$wlroots" >build/wlroots-tests.log 2>&1 &
+wlroots_tests=$!
 # The lanes side by side, each telling its story once it is over. Their GNOME and Plasma
 # sessions, which time the program, still take turns (linux_harness.py); sway and labwc run
 # beside them.
@@ -71,5 +75,7 @@ for suite in $lanes; do
   cat "build/lane-$suite.log"
   [ "$result" -eq 0 ] || [ "$result" -eq 77 ] || status=1  # 77: it said why it was skipped
 done
+wait "$wlroots_tests" || status=1
+cat build/wlroots-tests.log
 [ -n "$lanes" ] || echo "test.sh: no lane ran (TAPWING_LANES is empty)"
 exit $status

@@ -83,17 +83,18 @@ def session_family():
     return FAMILIES.get(kind, kind)
 
 
-_timed_desktop = None
+_turn = None
 
 
-def _take_the_timed_desktop():
-    """The sessions whose tests time the program (F6 within 50 ms) run one at a time, also
-    where the lanes run side by side (their roots share the checkout's build folder); the
-    light wlroots ones run beside them. Held until this process ends."""
-    global _timed_desktop
+def _take_a_turn(weight):
+    """Where suites run side by side (test.sh: the lanes, whose roots share the checkout's
+    build folder, and the host's wlroots sessions), the sessions whose tests time the program
+    (F6 within 50 ms) take turns, and so do the light wlroots ones: a timed session has at most
+    one light one beside it. Held until this process ends."""
+    global _turn
     import fcntl
-    _timed_desktop = open(LINUX_BUILD.parent / "e2e-timed-desktop.lock", "w")
-    fcntl.flock(_timed_desktop, fcntl.LOCK_EX)
+    _turn = open(LINUX_BUILD.parent / f"e2e-{weight}-desktop.lock", "w")
+    fcntl.flock(_turn, fcntl.LOCK_EX)
 
 
 def open_session(name, **options):
@@ -103,8 +104,7 @@ def open_session(name, **options):
     kind = os.environ.get("TAPWING_E2E_SESSION", "x11")
     if kind not in SESSION_KINDS:
         raise ValueError(f"TAPWING_E2E_SESSION={kind!r}: one of {', '.join(SESSION_KINDS)}")
-    if FAMILIES.get(kind, kind) not in ("sway", "labwc", "weston"):
-        _take_the_timed_desktop()
+    _take_a_turn("light" if FAMILIES.get(kind, kind) in ("sway", "labwc", "weston") else "timed")
     if kind == "x11":
         return NativeSession(name).start()
     if kind == "weston" and not options.pop("without_input", False):
