@@ -43,6 +43,35 @@ def require_tapwing():
             raise unittest.SkipTest(f"{path} is not built ({BUILD_HINT})")
 
 
+def _alive(pid):
+    """Running, not a zombie: an orphan waits for whoever is PID 1 to reap it, and in a
+    lane's root that is ctest, which never does."""
+    try:
+        return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0] != "Z"
+    except (OSError, IndexError):
+        return False
+
+
+def _signal(pids, number):
+    for pid in pids:
+        if _comm(pid):
+            try:
+                os.kill(pid, number)
+            except ProcessLookupError:
+                pass
+
+
+def remove_tree(path):
+    """rmtree, after detaching what is mounted inside: a document portal that died before it
+    unmounted leaves a FUSE folder that fails every call (ENOTCONN), rmtree's too."""
+    inside = str(path).rstrip("/") + "/"
+    with open("/proc/self/mounts") as mounts:
+        points = [line.split()[1].replace("\\040", " ") for line in mounts]
+    for point in sorted((p for p in points if p.startswith(inside)), reverse=True):
+        subprocess.run(["umount", "--lazy", point], stderr=subprocess.DEVNULL)
+    shutil.rmtree(path, ignore_errors=True)
+
+
 def _descendants(root):
     children = {}
     for entry in Path("/proc").iterdir():
@@ -176,18 +205,19 @@ class NativeSession(Session):
             self._bus.stdin.close()  # ends the holder, and with it dbus-run-session's bus
             _kill(self._bus)
             self._bus.stdout.close()
-            for pid in started:
-                if _comm(pid):
-                    try:
-                        os.kill(pid, signal.SIGTERM)
-                    except ProcessLookupError:
-                        pass
+            _signal(started, signal.SIGTERM)
+            # The document portal unmounts its FUSE folder as it ends; one that will not end
+            # is killed (remove_tree then detaches its folder).
+            try:
+                wait_for(lambda: not any(_alive(pid) for pid in started), 5, "the bus's services to end")
+            except AssertionError:
+                _signal(started, signal.SIGKILL)
         _kill(self._clicktarget)
         _kill(self._xvfb)
         if Session.current is self:
             Session.current = None
         if not keep and not os.environ.get("TAPWING_E2E_KEEP"):
-            shutil.rmtree(self.dir, ignore_errors=True)
+            remove_tree(self.dir)
 
     def _start_bus(self):
         self._bus = subprocess.Popen(

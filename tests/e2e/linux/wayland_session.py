@@ -216,9 +216,9 @@ class WaylandSession(lh.NativeSession):
         for proc in reversed(list(self._procs.values())):
             _kill(proc)
         self._procs.clear()
+        super().stop(keep)  # the bus's services, the document portal's FUSE folder among them
         if self.home != self.dir and not keep and not os.environ.get("TAPWING_E2E_KEEP"):
-            shutil.rmtree(self.home, ignore_errors=True)
-        super().stop(keep)
+            lh.remove_tree(self.home)
 
     # ---- Start-up ----------------------------------------------------------------------
 
