@@ -5,10 +5,10 @@
 #   - the unit tests natively, the end-to-end tests of the Windows program under Wine and of the
 #     Linux program on X, each on private Xvfb displays.
 #
-# Then the lanes (scripts/lane.sh), side by side: the Linux program built, packaged and tested in
-# a cached root of Debian 13 (GNOME 48, KWin 6.3, sway 1.10) and of Debian testing (GNOME, Plasma,
-# sway and labwc as they are there today, Hyprland's config check). The roots are made (once) and
-# the program built in them while the rest installs and builds. TAPWING_LANES="trixie"
+# Then the lanes (scripts/lane.sh): the Linux program built, packaged and tested in a cached root
+# of Debian 13 (GNOME 48, KWin 6.3, sway 1.10) and of Debian testing (GNOME, Plasma, sway and
+# labwc as they are there today, Hyprland's config check). The roots are made (once) and the
+# program built in them side by side while the rest installs and builds. TAPWING_LANES="trixie"
 # runs one lane only, TAPWING_LANES="" none.
 #
 # The Wine e2e suite runs on the 32-bit build wherever this host can run 32-bit programs, with a
@@ -50,32 +50,14 @@ for suite in $lanes; do
   wait "${build_jobs[$suite]}" || true  # the lane itself says why, if its root or build failed
   cat "build/lane-$suite-build.log"
 done
-# The Wine suite beside the Linux one: it times nothing finer than a run's period, and the Linux
-# sessions that time the program have only it beside them, as a lane's have only sway or labwc.
-ctest --preset native >build/native-tests.log 2>&1 &
-native_tests=$!
-wlroots='^e2e-(sway|weston)\.'
-ctest --preset linux -E "$wlroots" || status=1
-wait "$native_tests" || status=1
-cat build/native-tests.log
-# The Linux suite's sway and weston sessions beside the lanes, one light session among theirs.
-ctest --preset linux -R "$wlroots" >build/wlroots-tests.log 2>&1 &
-wlroots_tests=$!
-# The lanes side by side, each telling its story once it is over. Their GNOME and Plasma
-# sessions, which time the program, still take turns (linux_harness.py); sway and labwc run
-# beside them.
-declare -A lane_jobs=()
-for suite in $lanes; do
-  bash scripts/lane.sh "$suite" >"build/lane-$suite.log" 2>&1 &
-  lane_jobs[$suite]=$!
-done
+ctest --preset native || status=1
+ctest --preset linux || status=1
+# One lane after the other: each runs one session at a time, and two at once would load the
+# machine enough to make a run late.
 for suite in $lanes; do
   result=0
-  wait "${lane_jobs[$suite]}" || result=$?
-  cat "build/lane-$suite.log"
+  bash scripts/lane.sh "$suite" || result=$?
   [ "$result" -eq 0 ] || [ "$result" -eq 77 ] || status=1  # 77: it said why it was skipped
 done
-wait "$wlroots_tests" || status=1
-cat build/wlroots-tests.log
 [ -n "$lanes" ] || echo "test.sh: no lane ran (TAPWING_LANES is empty)"
 exit $status

@@ -112,20 +112,6 @@ def session_family():
     return FAMILIES.get(kind, kind)
 
 
-_turn = None
-
-
-def _take_a_turn(weight):
-    """Where suites run side by side (test.sh: the lanes, whose roots share the checkout's
-    build folder, and the host's wlroots sessions), the sessions whose tests time the program
-    (F6 within 50 ms) take turns, and so do the light wlroots ones: a timed session has at most
-    one light one beside it. Held until this process ends."""
-    global _turn
-    import fcntl
-    _turn = open(LINUX_BUILD.parent / f"e2e-{weight}-desktop.lock", "w")
-    fcntl.flock(_turn, fcntl.LOCK_EX)
-
-
 def open_session(name, **options):
     """Starts the session kind TAPWING_E2E_SESSION names (x11 when unset): how one suite runs
     on every display server. options go to the Wayland kinds (outputs, scale); a module that
@@ -133,7 +119,6 @@ def open_session(name, **options):
     kind = os.environ.get("TAPWING_E2E_SESSION", "x11")
     if kind not in SESSION_KINDS:
         raise ValueError(f"TAPWING_E2E_SESSION={kind!r}: one of {', '.join(SESSION_KINDS)}")
-    _take_a_turn("light" if FAMILIES.get(kind, kind) in ("sway", "labwc", "weston") else "timed")
     if kind == "x11":
         return NativeSession(name).start()
     if kind == "weston" and not options.pop("without_input", False):
