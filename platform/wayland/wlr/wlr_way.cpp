@@ -4,7 +4,6 @@
 #include <optional>
 #include <utility>
 
-
 namespace platform::wayland {
 namespace {
 

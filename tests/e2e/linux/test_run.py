@@ -207,9 +207,10 @@ class StopTest(unittest.TestCase):
                     session.wait_clicks_quiet(0.3, 3)
                 except AssertionError:
                     raise AssertionError(f"run {run} at {point} went on after F6; {session.said('tapwing')}") from None
-                latest_us = max([latest_us] + [e[0] - pressed for e in session.clicks(mark)])
+                clicks = session.clicks(mark)
+                latest_us = max([latest_us] + [e[0] - pressed for e in clicks])
                 if bound_us:
-                    late = [e for e in session.clicks(mark) if e[0] > pressed + bound_us]
+                    late = [e for e in clicks if e[0] > pressed + bound_us]
                     self.assertEqual(late, [], f"run {run} at {point}: clicks more than 50 ms after F6")
         print(f"\n    the latest click came {latest_us / 1000:.1f} ms after F6 went down", file=sys.stderr)
 
