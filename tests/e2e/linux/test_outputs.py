@@ -34,7 +34,7 @@ class OutputsTest(unittest.TestCase):
         session.input.move(*FIRST)
         app = session.start_tapwing()
         try:
-            self.assertEqual(session.capture_once(app, LAST), (tuple(map(str, LAST)), []))
+            self.assertEqual(session.capture_once(app, LAST), (tuple(map(str, LAST)), []), session.said("tapwing"))
         finally:
             app.kill()
 

@@ -635,6 +635,7 @@ class WaylandSession(lh.NativeSession):
         log = self.artifacts / f"{kwargs.get('log', 'tapwing')}.log"
         since = log.stat().st_size if log.exists() else 0
         app = super().start_tapwing(*args, **kwargs)
+        app.said_since = (log, since)
         if kwargs.get("wait", True) and permit is not None:
             try:
                 if self.shell or self.plasma6:
@@ -690,6 +691,16 @@ class WaylandSession(lh.NativeSession):
         except RuntimeError:  # NotFound: spent
             return True
         return False
+
+    def capture_once(self, app, point):
+        """The one F7 waits until the desktop has bound tapwing's keys: a key pressed before
+        that never reaches tapwing, as a user's would not (its portal session may still be
+        starting: that wait is tapwing's own)."""
+        if self.global_hotkeys and not self.wlroots:
+            log, since = app.said_since
+            wait_for(lambda: BOUND in log.read_bytes()[since:].decode(errors="replace"), 20,
+                     "the desktop to bind tapwing's keys")
+        return super().capture_once(app, point)
 
     def hold_hotkey(self, key, took_effect, app=None, seconds=None):
         """press_hotkey; where the desktop has no global shortcuts, the key goes the way a user
