@@ -8,8 +8,8 @@
 # Then the lanes (scripts/lane.sh): the Linux program built, packaged and tested in a cached root
 # of Debian 13 (GNOME 48, KWin 6.3, sway 1.10) and of Debian testing (GNOME, Plasma, sway and
 # labwc as they are there today, Hyprland's config check). The roots are made (once) and the
-# program built in them side by side while the rest installs and builds. TAPWING_LANES="trixie"
-# runs one lane only, TAPWING_LANES="" none.
+# program built in them side by side while the rest installs, builds and runs its tests.
+# TAPWING_LANES="trixie" runs one lane only, TAPWING_LANES="" none.
 #
 # The Wine e2e suite runs on the 32-bit build wherever this host can run 32-bit programs, with a
 # short part of it on the 64-bit build too; elsewhere it runs whole on the 64-bit build. Only
@@ -22,10 +22,12 @@ declare -A build_jobs=()
 if [ -n "$lanes" ]; then
   bash scripts/setup.sh lane
   mkdir -p build
-  # Each lane's root is made, and the program built there, while the rest installs and builds:
-  # done before any test runs, since the tests want a quiet machine.
+  # Each lane's root is made, and the program built there, while the rest installs, builds and
+  # runs its tests. Those jobs only get the CPU time nothing else wants (SCHED_IDLE), so a test
+  # session that wakes takes a core back at once, and its F6 stays as prompt as on a quiet
+  # machine.
   for suite in $lanes; do
-    bash scripts/lane.sh "$suite" build >"build/lane-$suite-build.log" 2>&1 &
+    chrt --idle 0 bash scripts/lane.sh "$suite" build >"build/lane-$suite-build.log" 2>&1 &
     build_jobs[$suite]=$!
   done
 fi
@@ -46,12 +48,12 @@ if [ "${builds%% *}" = win64 ]; then
   echo "test.sh: the Wine e2e suite runs on the 64-bit build: $(bash scripts/wine-arch.sh why)"
 fi
 status=0
+ctest --preset native || status=1
+ctest --preset linux || status=1
 for suite in $lanes; do
   wait "${build_jobs[$suite]}" || true  # the lane itself says why, if its root or build failed
   cat "build/lane-$suite-build.log"
 done
-ctest --preset native || status=1
-ctest --preset linux || status=1
 # One lane after the other: each runs one session at a time, and two at once would load the
 # machine enough to make a run late.
 for suite in $lanes; do
