@@ -66,7 +66,13 @@ def stop_run(quiet=0.3, press=None):
         time.sleep(quiet)
         return session.input.pointer() == AWAY and session.click_mark() == mark
 
-    session.hold_hotkey("F6", stopped, app, press)
+    try:
+        session.hold_hotkey("F6", stopped, app, press)
+    except AssertionError as failure:  # which half of "stopped" failed, and what tapwing said
+        mark = session.click_mark()
+        time.sleep(quiet)
+        raise AssertionError(f"{failure}; pointer {session.input.pointer()}, clicks since {session.clicks(mark)[-3:]}; "
+                             f"{session.said('tapwing')}") from None
 
 
 def ticks(events, gap_us=300_000):
