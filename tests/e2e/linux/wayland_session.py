@@ -658,7 +658,7 @@ class WaylandSession(lh.NativeSession):
 
         def ready():
             nonlocal answered
-            said = log.read_bytes()[since:].decode(errors="replace")
+            said = said_after(log, since)
             # Its shortcuts too: GNOME 48 may ask for them after the session is granted.
             if dialogs is None and READY in said and (BOUND in said or not self.global_hotkeys):
                 return True
@@ -697,9 +697,7 @@ class WaylandSession(lh.NativeSession):
         that never reaches tapwing, as a user's would not (its portal session may still be
         starting: that wait is tapwing's own)."""
         if self.global_hotkeys and not self.wlroots:
-            log, since = app.said_since
-            wait_for(lambda: BOUND in log.read_bytes()[since:].decode(errors="replace"), 20,
-                     "the desktop to bind tapwing's keys")
+            wait_for(lambda: BOUND in said_after(*app.said_since), 20, "the desktop to bind tapwing's keys")
         return super().capture_once(app, point)
 
     def hold_hotkey(self, key, took_effect, app=None, seconds=None):
@@ -791,6 +789,11 @@ def _check_running(proc, what):
 # tapwing's start-up line once its portal session is ready.
 READY = "tapwing: Wayland 输入: 远程桌面门户 (RemoteDesktop), 点击经"
 BOUND = "tapwing: 全局快捷键 F5/F6/F7 已由桌面绑定"
+
+
+def said_after(log, since):
+    """What a tapwing wrote to its log after byte offset since (where it started)."""
+    return log.read_bytes()[since:].decode(errors="replace")
 
 
 def _showing(obj):
